@@ -1,0 +1,94 @@
+#include "app/app.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+#include <strsafe.h>
+
+#include "address/address_view.h"
+#include "app/com.h"
+#include "app/ebe.h"
+#include "app/main_window.h"
+#include "fault/fatal.h"
+#include "fault/fatal_sites.h"
+
+HFONT g_font;
+HANDLE g_settings = INVALID_HANDLE_VALUE;
+std::vector<main_window_t*> main_windows;
+
+task_idlist idlist_copy(const void* list, std::size_t length) {
+    auto* copy = static_cast<ITEMIDLIST*>(CoTaskMemAlloc(length + 2));
+    if (copy) {
+        ZeroMemory(copy, length + 2);
+        CopyMemory(copy, list, length);
+    }
+    return task_idlist(copy);
+}
+
+task_idlist idlist_copy(const void* list) {
+    return idlist_copy(list, idlist_length(list));
+}
+
+task_idlist idlist_from_bytes(const byte_list& list) {
+    return idlist_copy(list.data(), list.size() - 2);
+}
+
+void init_gui() {
+    fatal_function(FUNC_INIT_GUI);
+    OleInitialize(nullptr);
+    // The report keeps the face name in code page 932, as the source it was written in.
+    fatal_check_text(
+        g_font = ::CreateFontW(18, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_NATURAL_QUALITY,
+                               DEFAULT_PITCH, L"\u30e1\u30a4\u30ea\u30aa"),
+        "g_font = ::CreateFontW( 18, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET, "
+        "OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_NATURAL_QUALITY, DEFAULT_PITCH, "
+        "L\"\x83\x81\x83\x43\x83\x8a\x83\x49\" )");
+
+    wchar_t tmp[MAX_PATH] = L"";
+    // Without the folder the name alone would open the file in the current directory;
+    // an unfound folder counts as a failed open instead.
+    const bool have_folder = SHGetSpecialFolderPathW(nullptr, tmp, CSIDL_APPDATA, FALSE);
+    StringCchCatW(tmp, MAX_PATH, L"\\zelvon.sav");
+    fatal_check_text(have_folder && (g_settings = ::CreateFileW(tmp, GENERIC_READ | GENERIC_WRITE,
+                                                                0, nullptr, OPEN_ALWAYS, 0,
+                                                                nullptr)) != INVALID_HANDLE_VALUE,
+                     "g_settings = ::CreateFile( tmp, GENERIC_READ|GENERIC_WRITE, 0, NULL, "
+                     "OPEN_ALWAYS, 0, NULL )");
+}
+
+std::wstring first_argument(const wchar_t* command_line) {
+    if (!command_line || !*command_line) return {};
+    int count = 0;
+    wchar_t** args = CommandLineToArgvW(command_line, &count);
+    std::wstring first = args && count > 0 ? args[0] : L"";
+    LocalFree(args);
+    return first;
+}
+
+void browse_to_path(main_window_t* window, const wchar_t* path) {
+    ITEMIDLIST* parsed = nullptr;
+    HRESULT hr = window->address->desktop->ParseDisplayName(
+        nullptr, nullptr, const_cast<wchar_t*>(path), nullptr, &parsed, nullptr);
+    task_idlist list(parsed);
+    if (hr == S_OK) window->eb->BrowseToIDList(list.get(), 0);
+}
+
+void browse_to_argument(main_window_t* window, const wchar_t* command_line) {
+    const std::wstring path = first_argument(command_line);
+    if (!path.empty()) browse_to_path(window, path.c_str());
+}
+
+void run_message_loop() {
+    MSG msg;
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        bool handled = false;
+        // Every view is asked, also after one has taken the message.
+        for (main_window_t* window : main_windows)
+            if (window->ebe->view && window->ebe->view->TranslateAccelerator(&msg) == S_OK)
+                handled = true;
+        if (handled) continue;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+}

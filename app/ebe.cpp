@@ -1,0 +1,47 @@
+#include "app/ebe.h"
+
+#include "address/address_view.h"
+#include "app/main_window.h"
+#include "tree/tree_view.h"
+
+HRESULT ebe_t::QueryInterface(REFIID riid, void** object) {
+    *object = nullptr;
+    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IExplorerBrowserEvents))
+        return E_NOINTERFACE;
+    *object = static_cast<IExplorerBrowserEvents*>(this);
+    AddRef();
+    return S_OK;
+}
+
+ULONG ebe_t::AddRef() {
+    return InterlockedIncrement(&ref_count);
+}
+
+ULONG ebe_t::Release() {
+    const LONG count = InterlockedDecrement(&ref_count);
+    if (count == 0) delete this;
+    return count;
+}
+
+HRESULT ebe_t::OnNavigationPending(PCIDLIST_ABSOLUTE pending) {
+    folder.reset();
+    folder = idlist_copy(pending);
+    if (!folder) return S_OK; // out of memory: the panes keep the folder they show
+    mw->address->set_folder(folder.get());
+    mw->tree->show_folder(folder.get());
+    mw->save_settings();
+    return S_OK;
+}
+
+HRESULT ebe_t::OnViewCreated(IShellView* created) {
+    view = created;
+    return S_OK;
+}
+
+HRESULT ebe_t::OnNavigationComplete(PCIDLIST_ABSOLUTE) {
+    return S_OK;
+}
+
+HRESULT ebe_t::OnNavigationFailed(PCIDLIST_ABSOLUTE folder) {
+    return OnNavigationComplete(folder);
+}

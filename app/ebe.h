@@ -1,0 +1,31 @@
+#pragma once
+// The sink through which a window's explorer browser reports its navigations.
+#include <windows.h>
+#include <shobjidl.h>
+#include <wrl/client.h>
+
+#include "app/com.h"
+
+struct main_window_t;
+
+struct ebe_t final : IExplorerBrowserEvents {
+    LONG ref_count = 1;
+    DWORD cookie = 0;
+    // Counted, unlike the browser's own borrowed pointer: the message loop calls it
+    // for every message, so it must outlive any view the browser has let go of.
+    Microsoft::WRL::ComPtr<IShellView> view;
+    main_window_t* mw;
+    task_idlist folder;
+
+    explicit ebe_t(main_window_t* window) : mw(window) {}
+    ebe_t(const ebe_t&) = delete;
+    ebe_t& operator=(const ebe_t&) = delete;
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+    HRESULT STDMETHODCALLTYPE OnNavigationPending(PCIDLIST_ABSOLUTE folder) override;
+    HRESULT STDMETHODCALLTYPE OnViewCreated(IShellView* view) override;
+    HRESULT STDMETHODCALLTYPE OnNavigationComplete(PCIDLIST_ABSOLUTE folder) override;
+    HRESULT STDMETHODCALLTYPE OnNavigationFailed(PCIDLIST_ABSOLUTE folder) override;
+};

@@ -1,0 +1,17 @@
+// Process entry: start-up, the message loop, clean-up.
+#include <windows.h>
+
+#include "app/app.h"
+#include "app/main_window.h"
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR command_line, int) {
+    CoInitialize(nullptr);
+    init_gui();
+    // The window frees itself when it closes.
+    auto* first = new main_window_t;
+    browse_to_argument(first, command_line);
+    run_message_loop();
+    CloseHandle(g_settings);
+    DeleteObject(g_font);
+    return 0;
+}
