@@ -16,8 +16,8 @@ void create_surface(HWND window, HDC& mem_dc, HBITMAP& mem_bitmap, bool transpar
 
 void resize_surface(HWND window, HDC mem_dc, HBITMAP& mem_bitmap, int width, int height) {
     HDC window_dc = GetDC(window);
-    HBITMAP fresh = width > 0 && height > 0 ? CreateCompatibleBitmap(window_dc, width, height)
-                                            : nullptr;
+    HBITMAP fresh =
+        width > 0 && height > 0 ? CreateCompatibleBitmap(window_dc, width, height) : nullptr;
     ReleaseDC(window, window_dc);
     if (!fresh) return;
     mem_bitmap = fresh;

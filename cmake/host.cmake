@@ -15,6 +15,7 @@ add_executable(host_tests
     tests/tree/fill_math_test.cpp
     tests/settings/settings_format_test.cpp
     tests/app/layout_test.cpp
+    tests/tree/rows_test.cpp
 )
 target_link_libraries(host_tests PRIVATE zelvon_core GTest::gtest_main)
 target_compile_options(host_tests PRIVATE -Wall -Wextra)

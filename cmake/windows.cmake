@@ -15,6 +15,7 @@ add_library(zelvon_win STATIC
     app/ebe.cpp
     app/surface.cpp
     tree/tree_view.cpp
+    tree/tree_node.cpp
     tree/fill.cpp
     address/address_view.cpp
     settings/settings.cpp

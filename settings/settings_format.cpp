@@ -11,7 +11,8 @@ constexpr std::size_t HEADER_SIZE = 24;
 
 void put_i32(std::vector<std::uint8_t>& image, std::int32_t value) {
     const auto v = static_cast<std::uint32_t>(value);
-    for (int shift = 0; shift < 32; shift += 8) image.push_back(static_cast<std::uint8_t>(v >> shift));
+    for (int shift = 0; shift < 32; shift += 8)
+        image.push_back(static_cast<std::uint8_t>(v >> shift));
 }
 
 void write_pidl_record(std::vector<std::uint8_t>& image, const void* list) {

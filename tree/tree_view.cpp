@@ -1,12 +1,49 @@
 #include "tree/tree_view.h"
 
 #include <shlobj.h>
+#include <shlwapi.h>
 
+#include "app/com.h"
 #include "app/main_window.h"
 #include "app/surface.h"
 #include "fault/fatal.h"
 #include "fault/fatal_sites.h"
 #include "tree/fill.h"
+#include "tree/idlist.h"
+#include "tree/rows.h"
+
+namespace {
+
+const color_t white{1.0f, 1.0f, 1.0f};
+const color_t light{0.95f, 0.95f, 0.95f};
+const color_t pale{0.9f, 0.9f, 0.9f};
+const color_t mid{0.7f, 0.7f, 0.7f};
+const color_t dark{0.5f, 0.5f, 0.5f};
+const color_t black{0.0f, 0.0f, 0.0f};
+
+void fill(HDC dc, int left, int top, int right, int bottom, color_t c) {
+    gradient_rect(dc, RECT{left, top, right, bottom}, c, c);
+}
+
+// The list's first item, moved on by one.
+const ITEMIDLIST* next_item(const ITEMIDLIST* item) {
+    return reinterpret_cast<const ITEMIDLIST*>(reinterpret_cast<const BYTE*>(item) + item->mkid.cb);
+}
+
+task_string display_name(IShellFolder* desktop_sf, const ITEMIDLIST* list, std::size_t items) {
+    task_idlist prefix = idlist_copy(list, idlist_prefix_length(list, items));
+    STRRET name;
+    wchar_t* text = nullptr;
+    if (prefix && SUCCEEDED(desktop_sf->GetDisplayNameOf(prefix.get(), SHGDN_NORMAL, &name)))
+        StrRetToStrW(&name, prefix.get(), &text);
+    return task_string(text);
+}
+
+bool same_name(const wchar_t* a, const wchar_t* b) {
+    return a && b && wcscmp(a, b) == 0;
+}
+
+} // namespace
 
 tree_view_t::tree_view_t(main_window_t* owner) : mw(owner) {
     fatal_function(FUNC_TREE_VIEW);
@@ -35,10 +72,20 @@ tree_view_t::tree_view_t(main_window_t* owner) : mw(owner) {
     ShowWindow(handle, SW_SHOW);
 
     create_surface(handle, mem_dc, mem_bitmap, true);
+    root.expanded = false;
 
     // clang-format off
     fatal_check(SUCCEEDED ( ::SHGetDesktopFolder( &desktop_sf ) ));
     // clang-format on
+    STRRET name;
+    if (SUCCEEDED(desktop_sf->GetDisplayNameOf(nullptr, SHGDN_NORMAL, &name)))
+        StrRetToStrW(&name, nullptr, &root.name);
+    SHGetKnownFolderIDList(FOLDERID_Desktop, 0, nullptr, &root.pidl);
+    if (!root.pidl) root.pidl = idlist_copy("\0", 0).release(); // the desktop is the empty list
+
+    root.collect(all_nodes);
+    rebuild_visible_rows();
+    rebuild_page_rows();
     paint();
 }
 
@@ -46,46 +93,281 @@ tree_view_t::~tree_view_t() {
     // The window outlives this object until its parent goes.
     SetWindowLongPtrW(handle, GWLP_USERDATA, 0);
     destroy_surface(mem_dc, mem_bitmap);
+    desktop_sf.Reset();
+    all_nodes.clear();
+    visible_rows.clear();
+    page_rows.clear();
+    root.release();
 }
 
-LRESULT CALLBACK tree_view_t::window_proc(HWND window, UINT message, WPARAM wparam,
-                                          LPARAM lparam) {
+LRESULT CALLBACK tree_view_t::window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
     auto* self = reinterpret_cast<tree_view_t*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (!self) return DefWindowProcW(window, message, wparam, lparam);
     return self->on_message(message, wparam, lparam);
 }
 
 LRESULT tree_view_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
+    const int x = static_cast<short>(LOWORD(lparam));
+    const int y = static_cast<short>(HIWORD(lparam));
     switch (message) {
     case WM_PAINT:
         paint_from_surface(handle, mem_dc);
         return 0;
+    case WM_VSCROLL:
+        set_position(
+            scroll_request(LOWORD(wparam), scroll_info.nPos, scroll_info.nMax, HIWORD(wparam)));
+        return 0;
+    case WM_MOUSEWHEEL:
+        set_position(
+            wheel_position(scroll_info.nPos, static_cast<short>(HIWORD(wparam)), scroll_info.nMax));
+        break; // the parent sees the wheel too
+    case WM_LBUTTONDOWN:
+        press(x, y);
+        break;
+    case WM_LBUTTONUP:
+        release(x, y);
+        break;
     }
     return DefWindowProcW(handle, message, wparam, lparam);
 }
 
-void tree_view_t::paint() {
+void tree_view_t::set_position(int position) {
+    scroll_info.nPos = position;
+    page_rebuild();
+    SCROLLINFO si{sizeof si, SIF_POS};
+    si.nPos = scroll_info.nPos;
+    SetScrollInfo(handle, SB_VERT, &si, TRUE);
+}
+
+void tree_view_t::press(int x, int y) {
+    SetFocus(handle);
     RECT client;
     GetClientRect(handle, &client);
-    const color_t white{1.0f, 1.0f, 1.0f};
-    gradient_rect(mem_dc, client, white, white);
-    InvalidateRect(handle, nullptr, TRUE);
+    const int right = client.right;
+    const std::size_t index = static_cast<std::size_t>(y / ROW_HEIGHT);
+    if (y < 0 || index >= page_rows.size()) return;
+    tree_node_t* node = page_rows[index];
+    const int d = node->depth;
+
+    if (INDENT * d <= x && x < INDENT * d + 20) {
+        if (node->expanded) {
+            node->collapse_all();
+        } else {
+            refresh_children(desktop_sf.Get(), node);
+            node->expanded = true; // also when the folder could not be read
+        }
+        full_rebuild();
+    }
+    if (INDENT * d + 20 <= x && x < right - 21) {
+        root.clear_current();
+        node->current = true;
+        task_idlist list(node->absolute_pidl());
+        // The browser may report the navigation, and so rebuild the tree, before this
+        // returns: nothing of the tree is used after it.
+        if (list) mw->eb->BrowseToIDList(list.get(), 0);
+        SetCapture(handle);
+    }
+    if (right - 21 <= x && x < right - 1) {
+        node->pinned = !node->pinned;
+        row_rebuild();
+        mw->save_settings();
+    }
+}
+
+void tree_view_t::release(int x, int y) {
+    ReleaseCapture();
+    RECT client;
+    GetClientRect(handle, &client);
+    if (x >= client.left && x < client.right && y >= client.top && y < client.bottom) return;
+    // Only a press on a name holds the capture that reports a release out here: the
+    // folder was dragged out, and the settings already name it.
+    auto* window = new main_window_t;
+    window->load_settings();
+    POINT cursor;
+    GetCursorPos(&cursor);
+    RECT r;
+    GetWindowRect(window->handle, &r);
+    MoveWindow(window->handle, cursor.x, cursor.y, r.right - r.left, r.bottom - r.top, TRUE);
+}
+
+void tree_view_t::rebuild_all_nodes() {
+    all_nodes.clear();
+    root.collect(all_nodes);
+}
+
+void tree_view_t::rebuild_visible_rows() {
+    visible_rows.clear();
+    for (tree_node_t* node : all_nodes)
+        if (node->is_shown()) visible_rows.push_back(node);
+}
+
+void tree_view_t::rebuild_page_rows() {
+    RECT client;
+    GetClientRect(handle, &client);
+    const int R = client.bottom / ROW_HEIGHT;
+    fill_page_rows(visible_rows, scroll_info.nPos, R, page_rows);
+    scroll_info.nMin = 0;
+    scroll_info.nMax = scroll_max(visible_rows.size(), R);
+    SCROLLINFO si{sizeof si, SIF_RANGE};
+    si.nMin = scroll_info.nMin;
+    si.nMax = scroll_info.nMax;
+    SetScrollInfo(handle, SB_VERT, &si, TRUE);
+}
+
+void tree_view_t::full_rebuild() {
+    rebuild_all_nodes();
+    row_rebuild();
+}
+
+void tree_view_t::row_rebuild() {
+    rebuild_visible_rows();
+    page_rebuild();
+}
+
+void tree_view_t::page_rebuild() {
+    rebuild_page_rows();
+    paint();
 }
 
 void tree_view_t::resize(int width, int height) {
     resize_surface(handle, mem_dc, mem_bitmap, width, height);
     MoveWindow(handle, 0, 0, width, height, TRUE);
-    paint();
+    page_rebuild();
 }
 
-void tree_view_t::show_folder(const ITEMIDLIST*) {
-    paint();
+void tree_view_t::paint() {
+    RECT client;
+    GetClientRect(handle, &client);
+    const int right = client.right;
+    fill(mem_dc, 0, 0, client.right, client.bottom, white);
+    for (std::size_t i = 0; i < page_rows.size(); ++i) {
+        const tree_node_t* n = page_rows[i];
+        const int y = ROW_HEIGHT * static_cast<int>(i);
+        if (n->current) {
+            fill(mem_dc, 0, y, right - 1, y + 20, pale);
+            fill(mem_dc, 0, y, right - 1, y + 1, light);
+            fill(mem_dc, 0, y, 1, y + 20, light);
+            fill(mem_dc, 0, y + 19, right - 1, y + 20, mid);
+            fill(mem_dc, right - 1, y, right, y + 20, pale);
+        } else if (n->pinned) {
+            fill(mem_dc, 0, y, right - 1, y + 20, mid);
+            fill(mem_dc, 0, y, right - 1, y + 1, pale);
+            fill(mem_dc, 0, y, 1, y + 20, pale);
+            fill(mem_dc, 0, y + 19, right - 1, y + 20, dark);
+            fill(mem_dc, right - 2, y, right - 1, y + 20, dark);
+        } else {
+            fill(mem_dc, 0, y, right - 1, y + 20, white);
+        }
+
+        // The glyph and text coordinates are 16-bit, as the packed points are.
+        const short X = static_cast<short>(INDENT * n->depth);
+        const short Y = static_cast<short>(y);
+        if (n->expanded)
+            fill_triangle(mem_dc, black, pack_point(X + 14, Y + 6), pack_point(X + 6, Y + 14),
+                          pack_point(X + 14, Y + 14));
+        else
+            fill_triangle(mem_dc, black, pack_point(X + 5, Y + 5), pack_point(X + 5, Y + 15),
+                          pack_point(X + 10, Y + 10));
+
+        if (n->name) {
+            RECT box{static_cast<short>(X + 20), Y, static_cast<short>(right - 22),
+                     static_cast<short>(Y + 20)};
+            DrawTextW(mem_dc, n->name, -1, &box, DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
+        }
+
+        fill(mem_dc, right - 16, Y + 3, right - 6, Y + 14, black);
+        fill(mem_dc, right - 13, Y + 3, right - 9, Y + 19, black);
+        if (!n->pinned) fill(mem_dc, right - 15, Y + 4, right - 7, Y + 13, white);
+    }
+    InvalidateRect(handle, nullptr, TRUE);
+}
+
+void tree_view_t::show_folder(const ITEMIDLIST* list) {
+    root.clear_current();
+    if (list->mkid.cb == 0) {
+        root.current = true;
+        full_rebuild();
+        return;
+    }
+    IShellFolder* sf = desktop_sf.Get();
+    refresh_children(sf, &root);
+    if (root.first_child) refresh_children(sf, root.first_child);
+
+    // First by item IDs, as the browser gives them.
+    const ITEMIDLIST* cursor = list;
+    for (tree_node_t* node = root.first_child; node;) {
+        if (!idlist_item_equal(node->pidl, cursor)) {
+            node = node->next_sibling;
+            continue;
+        }
+        cursor = next_item(cursor);
+        if (cursor->mkid.cb == 0) {
+            node->current = true;
+            full_rebuild();
+            return;
+        }
+        refresh_children(sf, node);
+        node = node->first_child;
+    }
+
+    // Then by display names, for folders whose IDs the browser spells differently.
+    const std::size_t count = idlist_count(list);
+    std::size_t k = 1;
+    task_string sought = display_name(sf, list, k);
+    for (tree_node_t* node = root.first_child; node;) {
+        if (!same_name(node->name, sought.get())) {
+            node = node->next_sibling;
+            continue;
+        }
+        if (k == count) {
+            node->current = true;
+            break;
+        }
+        sought = display_name(sf, list, ++k);
+        refresh_children(sf, node);
+        node = node->first_child;
+    }
+    full_rebuild();
+}
+
+void tree_view_t::pin_path(const ITEMIDLIST* list) {
+    if (list->mkid.cb == 0) {
+        root.pinned = true;
+        return;
+    }
+    IShellFolder* sf = desktop_sf.Get();
+    refresh_children(sf, &root);
+    if (root.first_child) refresh_children(sf, root.first_child);
+    const ITEMIDLIST* cursor = list;
+    for (tree_node_t* node = root.first_child; node;) {
+        if (!idlist_item_equal(node->pidl, cursor)) {
+            node = node->next_sibling;
+            continue;
+        }
+        cursor = next_item(cursor);
+        if (cursor->mkid.cb == 0) {
+            node->pinned = true;
+            return;
+        }
+        refresh_children(sf, node);
+        node = node->first_child;
+    }
+    // A folder that is gone, or whose IDs changed, is dropped and leaves the file at
+    // the next save.
 }
 
 void tree_view_t::save_expanded(std::vector<std::uint8_t>& image) {
-    put_i32(image, 0);
+    std::int32_t count = 0;
+    for (const tree_node_t* node : all_nodes) count += node->pinned;
+    put_i32(image, count);
+    for (const tree_node_t* node : all_nodes)
+        if (node->pinned) {
+            task_idlist list(node->absolute_pidl());
+            write_pidl_record(image, list.get());
+        }
 }
 
-void tree_view_t::load_expanded(const std::vector<byte_list>&) {
-    paint();
+void tree_view_t::load_expanded(const std::vector<byte_list>& pins) {
+    for (const byte_list& pin : pins) pin_path(reinterpret_cast<const ITEMIDLIST*>(pin.data()));
+    full_rebuild();
 }

@@ -1,5 +1,6 @@
 #pragma once
-// The folder tree pane on the left of a main window.
+// The folder tree pane on the left of a main window: the tree of shell folders from
+// the desktop down, drawn off screen, with pinned and current rows kept in sight.
 #include <windows.h>
 #include <shobjidl.h>
 #include <wrl/client.h>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "settings/settings_format.h"
+#include "tree/tree_node.h"
 
 struct main_window_t;
 
@@ -14,9 +16,13 @@ struct tree_view_t {
     main_window_t* mw;
     HWND handle = nullptr;
     SCROLLINFO scroll_info{};
+    tree_node_t root;
     Microsoft::WRL::ComPtr<IShellFolder> desktop_sf;
     HDC mem_dc = nullptr;
     HBITMAP mem_bitmap = nullptr;
+    std::vector<tree_node_t*> all_nodes;    // pre-order, collapsed subtrees included
+    std::vector<tree_node_t*> visible_rows; // the nodes that get a row
+    std::vector<tree_node_t*> page_rows;    // the rows on screen, top to bottom
 
     explicit tree_view_t(main_window_t* owner);
     ~tree_view_t();
@@ -26,11 +32,25 @@ struct tree_view_t {
     static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT on_message(UINT message, WPARAM wparam, LPARAM lparam);
 
+    void rebuild_all_nodes();
+    void rebuild_visible_rows();
+    void rebuild_page_rows();
     void paint();
     void resize(int width, int height);
+
+    // Marks the folder the browser now shows, enumerating the folders on the way.
     void show_folder(const ITEMIDLIST* list);
+    void pin_path(const ITEMIDLIST* list);
 
     // The tree's share of the settings: the pin count and the pinned folders' records.
     void save_expanded(std::vector<std::uint8_t>& image);
     void load_expanded(const std::vector<byte_list>& pins);
+
+private:
+    void full_rebuild();
+    void row_rebuild();
+    void page_rebuild();
+    void set_position(int position);
+    void press(int x, int y);
+    void release(int x, int y);
 };

@@ -30,8 +30,8 @@ std::optional<saved_settings_t> decode(const bytes& image) {
 
 TEST(SettingsFormat, AWindowOnTheDesktopWithoutPinsTakes32Bytes) {
     const bytes image = image_of(300, {10, 20, 1034, 788}, desktop, {});
-    const bytes expected = {100, 0, 0, 0, 44, 1, 0, 0, 10, 0, 0, 0, 20,  0, 0, 0,
-                            10,  4, 0, 0, 20, 3, 0, 0, 0,  0, 0, 0, 0,   0, 0, 0};
+    const bytes expected = {100, 0, 0, 0, 44, 1, 0, 0, 10, 0, 0, 0, 20, 0, 0, 0,
+                            10,  4, 0, 0, 20, 3, 0, 0, 0,  0, 0, 0, 0,  0, 0, 0};
     EXPECT_EQ(image, expected);
     bytes null_record;
     write_pidl_record(null_record, nullptr); // no folder yet: the empty record, not a crash
