@@ -1,13 +1,16 @@
 #include "address/address_view.h"
 
 #include <shlobj.h>
+#include <shlwapi.h>
 
 #include "app/app.h"
 #include "app/main_window.h"
+#include "address/segments.h"
 #include "app/surface.h"
 #include "fault/fatal.h"
 #include "fault/fatal_sites.h"
 #include "tree/fill.h"
+#include "tree/idlist.h"
 
 address_view_t::address_view_t(main_window_t* owner) : mw(owner) {
     fatal_function(FUNC_ADDRESS_VIEW);
@@ -43,7 +46,26 @@ address_view_t::address_view_t(main_window_t* owner) : mw(owner) {
     ITEMIDLIST* drives = nullptr;
     SHGetSpecialFolderLocation(handle, CSIDL_DRIVES, &drives);
     pidl.reset(drives);
+    if (pidl) {
+        // The start segment keeps the rectangle exactly as measured.
+        names.push_back(display_name(pidl.get()));
+        RECT r{0, 0, 0, 24};
+        measure(names.back().get(), r);
+        rects.push_back(r);
+    }
     paint();
+}
+
+task_string address_view_t::display_name(const ITEMIDLIST* list) const {
+    STRRET name;
+    wchar_t* text = nullptr;
+    if (SUCCEEDED(desktop->GetDisplayNameOf(list, SHGDN_NORMAL, &name)))
+        StrRetToStrW(&name, list, &text);
+    return task_string(text);
+}
+
+void address_view_t::measure(const wchar_t* name, RECT& r) const {
+    if (name) DrawTextW(mem_dc, name, -1, &r, DT_CALCRECT | DT_SINGLELINE | DT_VCENTER);
 }
 
 address_view_t::~address_view_t() {
@@ -68,6 +90,12 @@ LRESULT address_view_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_PAINT:
         paint_from_surface(handle, mem_dc);
         return 0;
+    case WM_LBUTTONDOWN:
+        click(static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam)));
+        break;
+    case WM_COMMAND:
+        if (LOWORD(wparam) == 1 && HIWORD(wparam) == EN_UPDATE) text_changed();
+        break;
     }
     return DefWindowProcW(handle, message, wparam, lparam);
 }
@@ -75,8 +103,28 @@ LRESULT address_view_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
 void address_view_t::set_folder(const ITEMIDLIST* list) {
     ShowWindow(edit, SW_HIDE);
     names.clear();
+    pidl.reset();
     rects.clear();
     pidl = idlist_copy(list);
+    if (pidl) {
+        // Each prefix is named in place: a terminator written after item k turns the
+        // one copy into the list of the first k + 1 items for a moment.
+        auto* bytes = reinterpret_cast<BYTE*>(pidl.get());
+        std::vector<int> widths;
+        for (std::size_t end = 0; idlist_read_u16(bytes + end) != 0;) {
+            end += idlist_read_u16(bytes + end);
+            BYTE saved[2] = {bytes[end], bytes[end + 1]};
+            bytes[end] = bytes[end + 1] = 0;
+            names.push_back(display_name(pidl.get()));
+            RECT r{0, 0, 0, 24};
+            measure(names.back().get(), r);
+            widths.push_back(r.right);
+            bytes[end] = saved[0];
+            bytes[end + 1] = saved[1];
+        }
+        for (const segment_rect_t& r : layout_segments(widths))
+            rects.push_back({r.left, r.top, r.right, r.bottom});
+    }
     paint();
 }
 
@@ -90,7 +138,46 @@ void address_view_t::resize(int width, int x) {
 void address_view_t::paint() {
     RECT client;
     GetClientRect(handle, &client);
-    const color_t white{1.0f, 1.0f, 1.0f};
+    const color_t white{1.0f, 1.0f, 1.0f}, black{0.0f, 0.0f, 0.0f};
     gradient_rect(mem_dc, client, white, white);
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        RECT r = rects[i];
+        if (names[i]) DrawTextW(mem_dc, names[i].get(), -1, &r, DT_SINGLELINE | DT_VCENTER);
+        const int R = rects[i].right;
+        fill_triangle(mem_dc, black, pack_point(R + 5, 5), pack_point(R + 5, 15),
+                      pack_point(R + 10, 10));
+    }
     InvalidateRect(handle, nullptr, TRUE);
+}
+
+void address_view_t::click(int x, int y) {
+    std::vector<segment_rect_t> hit_rects;
+    for (const RECT& r : rects) hit_rects.push_back({r.left, r.top, r.right, r.bottom});
+    const int i = segment_at(hit_rects, x, y);
+    if (i >= 0) {
+        task_idlist prefix =
+            idlist_copy(pidl.get(), idlist_prefix_length(pidl.get(), std::size_t(i) + 1));
+        if (prefix) mw->eb->BrowseToIDList(prefix.get(), 0);
+        return;
+    }
+    wchar_t path[MAX_PATH] = L"";
+    if (!pidl || !SHGetPathFromIDListW(pidl.get(), path)) path[0] = 0;
+    SetWindowTextW(edit, path);
+    ShowWindow(edit, SW_SHOW);
+    SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(g_font), FALSE);
+    SetFocus(edit);
+}
+
+void address_view_t::text_changed() {
+    wchar_t text[MAX_PATH] = L"";
+    GetWindowTextW(edit, text, MAX_PATH);
+    const auto path = typed_path(reinterpret_cast<const char16_t*>(text));
+    if (!path) return;
+    ShowWindow(edit, SW_HIDE);
+    ITEMIDLIST* parsed = nullptr;
+    const HRESULT hr = desktop->ParseDisplayName(
+        nullptr, nullptr, const_cast<wchar_t*>(reinterpret_cast<const wchar_t*>(path->c_str())),
+        nullptr, &parsed, nullptr);
+    task_idlist list(parsed);
+    if (hr == S_OK) mw->eb->BrowseToIDList(list.get(), 0);
 }

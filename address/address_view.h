@@ -33,4 +33,10 @@ struct address_view_t {
     void set_folder(const ITEMIDLIST* list);
     void resize(int width, int x);
     void paint();
+
+private:
+    task_string display_name(const ITEMIDLIST* list) const;
+    void measure(const wchar_t* name, RECT& r) const;
+    void click(int x, int y);
+    void text_changed();
 };

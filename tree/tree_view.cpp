@@ -134,8 +134,7 @@ LRESULT tree_view_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
 void tree_view_t::set_position(int position) {
     scroll_info.nPos = position;
     page_rebuild();
-    SCROLLINFO si{sizeof si, SIF_POS};
-    si.nPos = scroll_info.nPos;
+    SCROLLINFO si{sizeof si, SIF_POS, 0, 0, 0, scroll_info.nPos, 0};
     SetScrollInfo(handle, SB_VERT, &si, TRUE);
 }
 
@@ -208,9 +207,7 @@ void tree_view_t::rebuild_page_rows() {
     fill_page_rows(visible_rows, scroll_info.nPos, R, page_rows);
     scroll_info.nMin = 0;
     scroll_info.nMax = scroll_max(visible_rows.size(), R);
-    SCROLLINFO si{sizeof si, SIF_RANGE};
-    si.nMin = scroll_info.nMin;
-    si.nMax = scroll_info.nMax;
+    SCROLLINFO si{sizeof si, SIF_RANGE, scroll_info.nMin, scroll_info.nMax, 0, 0, 0};
     SetScrollInfo(handle, SB_VERT, &si, TRUE);
 }
 

@@ -1,0 +1,23 @@
+#pragma once
+// The address bar's geometry and typed text, apart from windows and the shell.
+#include <optional>
+#include <string>
+#include <vector>
+
+struct segment_rect_t {
+    int left, top, right, bottom;
+};
+
+constexpr int SEGMENT_GAP = 16;    // room for the arrowhead after each segment
+constexpr int SEGMENT_HEIGHT = 24; // taller than the bar: the text centres on y = 12
+
+// Segments left to right from x = 0, each as wide as its text, 16 pixels apart.
+std::vector<segment_rect_t> layout_segments(const std::vector<int>& widths);
+
+// The first segment holding the point, left and top edges inside, right and bottom
+// outside; -1 for none.
+int segment_at(const std::vector<segment_rect_t>& rects, int x, int y);
+
+// What a line break in the editor asks for: the text without its CRs and LFs. Empty
+// while the user is still typing (no line break) or the text is empty.
+std::optional<std::u16string> typed_path(const std::u16string& text);
