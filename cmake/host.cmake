@@ -17,6 +17,7 @@ add_executable(host_tests
     tests/app/layout_test.cpp
     tests/tree/rows_test.cpp
     tests/address/segments_test.cpp
+    tests/fault/report_format_test.cpp
 )
 target_link_libraries(host_tests PRIVATE zelvon_core GTest::gtest_main)
 target_compile_options(host_tests PRIVATE -Wall -Wextra)

@@ -20,6 +20,7 @@ add_library(zelvon_win STATIC
     address/address_view.cpp
     settings/settings.cpp
     fault/fatal.cpp
+    fault/stack_trace.cpp
 )
 target_compile_options(zelvon_win PUBLIC ${win_flags})
 target_compile_definitions(zelvon_win PUBLIC ${win_defs})
