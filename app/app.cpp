@@ -8,6 +8,7 @@
 #include "address/address_view.h"
 #include "app/com.h"
 #include "app/ebe.h"
+#include "app/handover.h"
 #include "app/main_window.h"
 #include "fault/fatal.h"
 #include "fault/fatal_sites.h"
@@ -66,17 +67,81 @@ std::wstring first_argument(const wchar_t* command_line) {
     return first;
 }
 
-void browse_to_path(main_window_t* window, const wchar_t* path) {
+void browse_to_path(IShellFolder* desktop, IExplorerBrowser* eb, const wchar_t* path) {
     ITEMIDLIST* parsed = nullptr;
-    HRESULT hr = window->address->desktop->ParseDisplayName(
-        nullptr, nullptr, const_cast<wchar_t*>(path), nullptr, &parsed, nullptr);
+    HRESULT hr = desktop->ParseDisplayName(nullptr, nullptr, const_cast<wchar_t*>(path), nullptr,
+                                           &parsed, nullptr);
     task_idlist list(parsed);
-    if (hr == S_OK) window->eb->BrowseToIDList(list.get(), 0);
+    if (hr == S_OK) eb->BrowseToIDList(list.get(), 0);
 }
 
 void browse_to_argument(main_window_t* window, const wchar_t* command_line) {
     const std::wstring path = first_argument(command_line);
-    if (!path.empty()) browse_to_path(window, path.c_str());
+    if (!path.empty()) browse_to_path(window->address->desktop.Get(), window->eb, path.c_str());
+}
+
+namespace {
+
+const wchar_t HANDOVER_BLOCK[] = L"zelvn_shared_memory";
+// Later starts that hand over at the same moment take turns with the one block.
+const wchar_t HANDOVER_LOCK[] = L"zelvn_shared_memory_lock";
+
+// Puts the path into the named block and hands it over; the block lives until the
+// receiver has read it, since the send waits. Falls back to a plain new window when
+// the block cannot be had whole.
+void hand_over_path(HWND window, const std::wstring& path) {
+    HANDLE lock = CreateMutexW(nullptr, FALSE, HANDOVER_LOCK);
+    if (lock) WaitForSingleObject(lock, INFINITE);
+    const std::size_t size = handover_block_size(path.size());
+    HANDLE block = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                      static_cast<DWORD>(size), HANDOVER_BLOCK);
+    void* view = block ? MapViewOfFile(block, FILE_MAP_WRITE, 0, 0, 0) : nullptr;
+    // A block of that name left by someone else may be smaller than this path.
+    MEMORY_BASIC_INFORMATION region{};
+    const bool whole =
+        view && VirtualQuery(view, &region, sizeof region) && region.RegionSize >= size;
+    if (whole) {
+        ZeroMemory(view, size);
+        CopyMemory(view, path.c_str(), size);
+    }
+    if (view) UnmapViewOfFile(view);
+    SendMessageW(window, WM_NEW_WINDOW, whole ? path.size() : 0, 0);
+    if (block) CloseHandle(block);
+    if (lock) {
+        ReleaseMutex(lock);
+        CloseHandle(lock);
+    }
+}
+
+} // namespace
+
+BOOL CALLBACK find_running_instance(HWND window, LPARAM command_line) {
+    wchar_t text[MAX_PATH] = L"";
+    GetWindowTextW(window, text, MAX_PATH);
+    if (wcscmp(text, L"zelvon") != 0) return TRUE;
+    GetClassNameW(window, text, MAX_PATH);
+    if (wcscmp(text, L"main_window") != 0) return TRUE;
+    const std::wstring path = first_argument(reinterpret_cast<const wchar_t*>(command_line));
+    if (path.empty())
+        SendMessageW(window, WM_NEW_WINDOW, 0, 0);
+    else
+        hand_over_path(window, path);
+    ExitProcess(0);
+}
+
+void receive_handover(main_window_t* receiver, main_window_t* window) {
+    HANDLE block = OpenFileMappingW(FILE_MAP_WRITE, FALSE, HANDOVER_BLOCK);
+    void* view = block ? MapViewOfFile(block, FILE_MAP_WRITE, 0, 0, 0) : nullptr;
+    MEMORY_BASIC_INFORMATION region{};
+    if (view && VirtualQuery(view, &region, sizeof region)) {
+        // Read no further than the mapping, whatever its writer left in it.
+        const std::u16string path = read_handover_block(view, region.RegionSize);
+        if (!path.empty())
+            browse_to_path(receiver->address->desktop.Get(), window->eb,
+                           reinterpret_cast<const wchar_t*>(path.c_str()));
+    }
+    if (view) UnmapViewOfFile(view);
+    if (block) CloseHandle(block);
 }
 
 void run_message_loop() {

@@ -5,6 +5,8 @@
 #include "app/main_window.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR command_line, int) {
+    // A running instance takes the command line and this process ends there.
+    EnumWindows(find_running_instance, reinterpret_cast<LPARAM>(command_line));
     CoInitialize(nullptr);
     init_gui();
     // The window frees itself when it closes.

@@ -8,6 +8,7 @@
 #include "address/address_view.h"
 #include "app/app.h"
 #include "app/ebe.h"
+#include "app/handover.h"
 #include "app/layout.h"
 #include "fault/fatal.h"
 #include "fault/fatal_sites.h"
@@ -167,6 +168,12 @@ LRESULT main_window_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_MOUSELEAVE:
         SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
         break;
+    case WM_NEW_WINDOW: {
+        // Complete and restored from the settings before the path is looked at.
+        auto* window = new main_window_t;
+        if (wparam != 0) receive_handover(this, window);
+        break;
+    }
     }
     return DefWindowProcW(handle, message, wparam, lparam);
 }

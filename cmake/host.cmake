@@ -18,6 +18,7 @@ add_executable(host_tests
     tests/tree/rows_test.cpp
     tests/address/segments_test.cpp
     tests/fault/report_format_test.cpp
+    tests/app/handover_test.cpp
 )
 target_link_libraries(host_tests PRIVATE zelvon_core GTest::gtest_main)
 target_compile_options(host_tests PRIVATE -Wall -Wextra)
