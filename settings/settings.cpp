@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <climits>
 #include <vector>
 
 #include "app/app.h"
@@ -68,5 +69,10 @@ void main_window_t::load_settings() {
     } else {
         browse_to_desktop();
     }
-    MoveWindow(handle, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+    // A damaged file may hold any four numbers; their differences must not overflow.
+    const auto extent = [](LONG from, LONG to) {
+        return static_cast<int>(std::clamp<long long>(static_cast<long long>(to) - from, INT_MIN,
+                                                      INT_MAX));
+    };
+    MoveWindow(handle, r.left, r.top, extent(r.left, r.right), extent(r.top, r.bottom), TRUE);
 }
