@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+
 #include "app/app.h"
 #include "tests/support/win_test_support.h"
 
@@ -20,6 +23,17 @@ void open_settings() {
     GetTempFileNameW(dir, L"zvt", 0, path);
     g_settings = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+}
+
+// A crash names the test and ends the run, rather than leaving it waiting on a debugger.
+LONG WINAPI report_crash(EXCEPTION_POINTERS* info) {
+    const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+    std::fprintf(stderr, "exception 0x%08lx at %p in %s.%s\n", info->ExceptionRecord->ExceptionCode,
+                 info->ExceptionRecord->ExceptionAddress, test ? test->test_suite_name() : "-",
+                 test ? test->name() : "-");
+    std::fflush(stderr);
+    TerminateProcess(GetCurrentProcess(), 3);
+    return EXCEPTION_EXECUTE_HANDLER;
 }
 
 } // namespace
@@ -75,6 +89,7 @@ int take_quits() {
 
 int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
+    SetUnhandledExceptionFilter(report_crash);
 
     CoInitialize(nullptr);
     OleInitialize(nullptr);
