@@ -279,18 +279,10 @@ void tree_view_t::paint() {
     InvalidateRect(handle, nullptr, TRUE);
 }
 
-void tree_view_t::show_folder(const ITEMIDLIST* list) {
-    root.clear_current();
-    if (list->mkid.cb == 0) {
-        root.current = true;
-        full_rebuild();
-        return;
-    }
+tree_node_t* tree_view_t::find_by_ids(const ITEMIDLIST* list) {
     IShellFolder* sf = desktop_sf.Get();
     refresh_children(sf, &root);
     if (root.first_child) refresh_children(sf, root.first_child);
-
-    // First by item IDs, as the browser gives them.
     const ITEMIDLIST* cursor = list;
     for (tree_node_t* node = root.first_child; node;) {
         if (!idlist_item_equal(node->pidl, cursor)) {
@@ -298,16 +290,15 @@ void tree_view_t::show_folder(const ITEMIDLIST* list) {
             continue;
         }
         cursor = next_item(cursor);
-        if (cursor->mkid.cb == 0) {
-            node->current = true;
-            full_rebuild();
-            return;
-        }
+        if (cursor->mkid.cb == 0) return node;
         refresh_children(sf, node);
         node = node->first_child;
     }
+    return nullptr;
+}
 
-    // Then by display names, for folders whose IDs the browser spells differently.
+tree_node_t* tree_view_t::find_by_names(const ITEMIDLIST* list) {
+    IShellFolder* sf = desktop_sf.Get();
     const std::size_t count = idlist_count(list);
     std::size_t k = 1;
     task_string sought = display_name(sf, list, k);
@@ -316,41 +307,28 @@ void tree_view_t::show_folder(const ITEMIDLIST* list) {
             node = node->next_sibling;
             continue;
         }
-        if (k == count) {
-            node->current = true;
-            break;
-        }
+        if (k == count) return node;
         sought = display_name(sf, list, ++k);
         refresh_children(sf, node);
         node = node->first_child;
     }
+    return nullptr;
+}
+
+void tree_view_t::show_folder(const ITEMIDLIST* list) {
+    root.clear_current();
+    tree_node_t* node = list->mkid.cb == 0 ? &root : find_by_ids(list);
+    // Some folders reach the browser under other IDs than their parent enumerates.
+    if (!node) node = find_by_names(list);
+    if (node) node->current = true;
     full_rebuild();
 }
 
 void tree_view_t::pin_path(const ITEMIDLIST* list) {
-    if (list->mkid.cb == 0) {
-        root.pinned = true;
-        return;
-    }
-    IShellFolder* sf = desktop_sf.Get();
-    refresh_children(sf, &root);
-    if (root.first_child) refresh_children(sf, root.first_child);
-    const ITEMIDLIST* cursor = list;
-    for (tree_node_t* node = root.first_child; node;) {
-        if (!idlist_item_equal(node->pidl, cursor)) {
-            node = node->next_sibling;
-            continue;
-        }
-        cursor = next_item(cursor);
-        if (cursor->mkid.cb == 0) {
-            node->pinned = true;
-            return;
-        }
-        refresh_children(sf, node);
-        node = node->first_child;
-    }
     // A folder that is gone, or whose IDs changed, is dropped and leaves the file at
     // the next save.
+    tree_node_t* node = list->mkid.cb == 0 ? &root : find_by_ids(list);
+    if (node) node->pinned = true;
 }
 
 void tree_view_t::save_expanded(std::vector<std::uint8_t>& image) {

@@ -47,6 +47,10 @@ struct tree_view_t {
     void load_expanded(const std::vector<byte_list>& pins);
 
 private:
+    // The node of a non-empty list, found from the desktop down by item IDs or by
+    // display names, enumerating each folder on the way; null where the way breaks off.
+    tree_node_t* find_by_ids(const ITEMIDLIST* list);
+    tree_node_t* find_by_names(const ITEMIDLIST* list);
     void full_rebuild();
     void row_rebuild();
     void page_rebuild();
