@@ -53,9 +53,11 @@ stop_display() {
 }
 
 # The prefix every run and test copies: made once, with unmanaged windows (instant to
-# destroy, captions drawn without a window manager) and a Japanese face for the UI font.
+# destroy, captions drawn without a window manager), a Japanese face for the UI font,
+# and no crash dialog of Wine's own to linger over later windows.
+template_version=2
 ensure_template() {
-    [ -f "$template/.ready" ] && return 0
+    [ "$(cat "$template/.ready" 2>/dev/null)" = "$template_version" ] && return 0
     rm -rf "$template"
     mkdir -p "$wine_dir"
     WINEPREFIX=$template wineboot -i >/dev/null 2>&1
@@ -64,8 +66,10 @@ ensure_template() {
     WINEPREFIX=$template wine reg add 'HKCU\Software\Wine\Fonts\Replacements' \
         /v "$(printf '\xe3\x83\xa1\xe3\x82\xa4\xe3\x83\xaa\xe3\x82\xaa')" /d IPAPGothic /f \
         >/dev/null 2>&1
+    WINEPREFIX=$template wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog \
+        /t REG_DWORD /d 0 /f >/dev/null 2>&1
     WINEPREFIX=$template wineserver -w
-    touch "$template/.ready"
+    echo "$template_version" >"$template/.ready"
 }
 
 # A fresh prefix at $1, copied from the template.
@@ -73,6 +77,11 @@ fresh_prefix() {
     ensure_template
     rm -rf "$1"
     cp -a "$template" "$1"
+}
+
+# A prefix at $1 made from the current template, unless it already is.
+current_prefix() {
+    cmp -s "$1/.ready" "$template/.ready" 2>/dev/null || fresh_prefix "$1"
 }
 
 # Where zelvon keeps its settings inside a prefix.

@@ -27,12 +27,10 @@ std::optional<std::vector<std::uint8_t>> read_settings(DWORD timeout_ms = WAIT_M
 // the end of the bytes or the first value is not 100.
 struct settings_image_t {
     bool valid = false;
-    std::int32_t magic = 0;
     std::int32_t split = 0;
     RECT rect{};
     std::vector<std::uint8_t> folder; // the record's items, without the length
     std::int32_t pin_count = 0;
-    std::size_t size = 0; // bytes up to the last pinned record
 };
 settings_image_t decode_settings(const std::vector<std::uint8_t>& bytes);
 
@@ -45,6 +43,11 @@ std::vector<std::uint8_t> encode_settings(std::int32_t split, const RECT& rect,
 // empty when the parse fails.
 std::vector<std::uint8_t> parse_path(const wchar_t* path);
 
+// How many items the folder with these absolute items lists (the desktop for none), as
+// the browser's view enumerates them: folders and other items, hidden ones left out;
+// -1 when the folder cannot be enumerated.
+int folder_item_count(const std::vector<std::uint8_t>& folder);
+
 // ---- Windows.
 
 struct panes_t {
@@ -54,6 +57,9 @@ struct panes_t {
 // The children of a main window: the two panes of known class and the one remaining
 // child, the hosted browser.
 panes_t find_panes(HWND main_window);
+
+// The number of items in the list view the browser shows, -1 while it shows none.
+int browser_item_count(HWND browser);
 
 RECT window_rect(HWND window);
 RECT client_rect(HWND window);
@@ -93,11 +99,12 @@ public:
     bool started() const { return process_ != nullptr; }
     DWORD id() const { return id_; }
 
-    // The visible top-level windows of class "main_window" titled "zelvon" of this process.
+    // The top-level windows of class "main_window" titled "zelvon" of this process, shown
+    // or not: a later start would take any of them for a running instance.
     std::vector<HWND> main_windows() const;
 
-    // Waits for the first main window and for the process to reach its message loop idle;
-    // null when none appears in time.
+    // Waits for a main window to be shown, which its constructor does last, and for the
+    // process to reach its message loop; null when none appears in time.
     HWND wait_for_window(DWORD timeout_ms = WAIT_MS);
 
     // Returns once the process's UI thread has handled everything sent before.
