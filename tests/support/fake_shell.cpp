@@ -1,0 +1,355 @@
+#include "tests/support/fake_shell.h"
+
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+#include "tree/tree_view.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+std::uint16_t count_at(const std::uint8_t* p) {
+    return static_cast<std::uint16_t>(p[0] | p[1] << 8);
+}
+
+// The folder that `list` leads to from `folder`; null when an item is unknown there.
+fake_folder_t* walk(fake_folder_t* folder, const std::uint8_t* list) {
+    for (; count_at(list) != 0; list += count_at(list)) {
+        folder = folder->find_item(list);
+        if (!folder) return nullptr;
+    }
+    return folder;
+}
+
+// A one-item list on the task allocator, as an enumerator hands it out.
+ITEMIDLIST* new_item(const id_bytes_t& id) {
+    const std::size_t cb = id.size() + 2;
+    auto* p = static_cast<std::uint8_t*>(CoTaskMemAlloc(cb + 2));
+    if (!p) return nullptr;
+    p[0] = static_cast<std::uint8_t>(cb);
+    p[1] = static_cast<std::uint8_t>(cb >> 8);
+    if (!id.empty()) std::memcpy(p + 2, id.data(), id.size());
+    p[cb] = p[cb + 1] = 0;
+    return reinterpret_cast<ITEMIDLIST*>(p);
+}
+
+class fake_enum_t final : public IEnumIDList {
+public:
+    fake_enum_t(std::vector<id_bytes_t> snapshot, std::size_t at)
+        : items(std::move(snapshot)), pos(at) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        if (!object) return E_POINTER;
+        *object = nullptr;
+        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IEnumIDList))
+            return E_NOINTERFACE;
+        *object = static_cast<IEnumIDList*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const LONG left = InterlockedDecrement(&refs);
+        if (left == 0) delete this;
+        return left;
+    }
+
+    HRESULT STDMETHODCALLTYPE Next(ULONG celt, PITEMID_CHILD* rgelt, ULONG* fetched) override {
+        if (!rgelt || (celt > 1 && !fetched)) return E_INVALIDARG;
+        ULONG n = 0;
+        for (; n < celt && pos < items.size(); ++n, ++pos) rgelt[n] = new_item(items[pos]);
+        if (fetched) *fetched = n;
+        return n == celt ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Skip(ULONG celt) override {
+        const bool all = items.size() - pos >= celt;
+        pos = all ? pos + celt : items.size();
+        return all ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Reset() override {
+        pos = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Clone(IEnumIDList** copy) override {
+        if (!copy) return E_POINTER;
+        *copy = new fake_enum_t(items, pos);
+        return S_OK;
+    }
+
+private:
+    LONG refs = 1;
+    std::vector<id_bytes_t> items;
+    std::size_t pos;
+};
+
+class fake_shell_folder_t final : public IShellFolder {
+public:
+    fake_shell_folder_t(std::shared_ptr<fake_folder_t> at, std::shared_ptr<fake_calls_t> log,
+                        bool desktop)
+        : folder(std::move(at)), calls(std::move(log)), is_desktop(desktop) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        if (!object) return E_POINTER;
+        *object = nullptr;
+        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IShellFolder))
+            return E_NOINTERFACE;
+        *object = static_cast<IShellFolder*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const LONG left = InterlockedDecrement(&refs);
+        if (left == 0) delete this;
+        return left;
+    }
+
+    HRESULT STDMETHODCALLTYPE EnumObjects(HWND owner, SHCONTF flags, IEnumIDList** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        ++folder->enumerations;
+        if (owner || flags != SHCONTF_FOLDERS) ++calls->unexpected;
+        switch (folder->fail_enum) {
+        case enum_failure_t::error:
+            return E_FAIL;
+        case enum_failure_t::no_enumerator:
+            return S_FALSE;
+        case enum_failure_t::none:
+            break;
+        }
+        std::vector<id_bytes_t> snapshot;
+        snapshot.reserve(folder->children.size());
+        for (const auto& child : folder->children) snapshot.push_back(child->id);
+        *out = new fake_enum_t(std::move(snapshot), 0);
+        return S_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE BindToObject(PCUIDLIST_RELATIVE list, IBindCtx* context, REFIID riid,
+                                           void** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        ++calls->binds;
+        if (context) ++calls->unexpected;
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(list);
+        if (!bytes || count_at(bytes) == 0) return E_INVALIDARG;
+        fake_folder_t* target = walk(folder.get(), bytes);
+        if (!target) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+        ++target->binds;
+        if (target->fail_bind) return E_FAIL;
+        auto* bound = new fake_shell_folder_t(target->shared_from_this(), calls, false);
+        const HRESULT hr = bound->QueryInterface(riid, out);
+        bound->Release();
+        return hr;
+    }
+
+    HRESULT STDMETHODCALLTYPE GetDisplayNameOf(PCUITEMID_CHILD list, SHGDNF flags,
+                                               STRRET* out) override {
+        if (!out) return E_POINTER;
+        if (flags != SHGDN_NORMAL) ++calls->unexpected;
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(list);
+        fake_folder_t* target = !bytes ? folder.get() : walk(folder.get(), bytes);
+        if (!target) return E_INVALIDARG;
+        if (target->fail_name) return E_FAIL;
+        // The desktop names an absolute list by its last item, and may name it otherwise
+        // than the item's own parent does.
+        const bool absolute = is_desktop && target != folder.get();
+        const std::wstring& text =
+            absolute && !target->absolute_name.empty() ? target->absolute_name : target->name;
+        out->uType = STRRET_WSTR;
+        out->pOleStr = new_task_string(text.c_str());
+        return out->pOleStr ? S_OK : E_OUTOFMEMORY;
+    }
+
+    // Nothing below is asked for by the tree.
+    HRESULT STDMETHODCALLTYPE ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*, PIDLIST_RELATIVE*,
+                                               ULONG*) override {
+        return unexpected();
+    }
+    HRESULT STDMETHODCALLTYPE BindToStorage(PCUIDLIST_RELATIVE, IBindCtx*, REFIID,
+                                            void**) override {
+        return unexpected();
+    }
+    HRESULT STDMETHODCALLTYPE CompareIDs(LPARAM, PCUIDLIST_RELATIVE, PCUIDLIST_RELATIVE) override {
+        return unexpected();
+    }
+    HRESULT STDMETHODCALLTYPE CreateViewObject(HWND, REFIID, void**) override {
+        return unexpected();
+    }
+    HRESULT STDMETHODCALLTYPE GetAttributesOf(UINT, PCUITEMID_CHILD_ARRAY, SFGAOF*) override {
+        return unexpected();
+    }
+    HRESULT STDMETHODCALLTYPE GetUIObjectOf(HWND, UINT, PCUITEMID_CHILD_ARRAY, REFIID, UINT*,
+                                            void**) override {
+        return unexpected();
+    }
+    HRESULT STDMETHODCALLTYPE SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF,
+                                        PITEMID_CHILD*) override {
+        return unexpected();
+    }
+
+private:
+    LONG refs = 1;
+    std::shared_ptr<fake_folder_t> folder;
+    std::shared_ptr<fake_calls_t> calls;
+    bool is_desktop;
+
+    HRESULT unexpected() {
+        ++calls->unexpected;
+        return E_NOTIMPL;
+    }
+};
+
+void clear_counts_below(fake_folder_t& folder) {
+    folder.enumerations = folder.binds = 0;
+    for (const auto& child : folder.children) clear_counts_below(*child);
+}
+
+int enumerations_below(const fake_folder_t& folder) {
+    int total = folder.enumerations;
+    for (const auto& child : folder.children) total += enumerations_below(*child);
+    return total;
+}
+
+} // namespace
+
+fake_folder_t* fake_folder_t::add(const std::wstring& child_name) {
+    id_bytes_t bytes;
+    for (wchar_t c : child_name) bytes.push_back(static_cast<std::uint8_t>(c));
+    return add(child_name, std::move(bytes));
+}
+
+fake_folder_t* fake_folder_t::add(const std::wstring& child_name, id_bytes_t child_id) {
+    auto made = std::make_shared<fake_folder_t>();
+    made->name = child_name;
+    made->id = std::move(child_id);
+    made->parent = this;
+    children.push_back(made);
+    index.clear();
+    return made.get();
+}
+
+void fake_folder_t::remove(const std::wstring& child_name) {
+    const auto gone = std::find_if(children.begin(), children.end(),
+                                   [&](const auto& c) { return c->name == child_name; });
+    if (gone == children.end()) return;
+    (*gone)->parent = nullptr;
+    children.erase(gone);
+    index.clear();
+}
+
+void fake_folder_t::reverse_children() {
+    std::reverse(children.begin(), children.end());
+    index.clear();
+}
+
+fake_folder_t* fake_folder_t::child(const std::wstring& child_name) const {
+    for (const auto& c : children)
+        if (c->name == child_name) return c.get();
+    return nullptr;
+}
+
+void fake_folder_t::set_id(id_bytes_t new_id) {
+    id = std::move(new_id);
+    if (parent) parent->index.clear();
+}
+
+void fake_folder_t::add_alias(id_bytes_t alias) {
+    aliases.push_back(std::move(alias));
+    if (parent) parent->index.clear();
+}
+
+fake_folder_t* fake_folder_t::find_item(const std::uint8_t* item) {
+    const std::uint16_t cb = count_at(item);
+    if (cb < 2) return nullptr;
+    if (index.empty()) {
+        // Enumerated spellings first, so that they win over an alias with the same bytes.
+        for (const auto& c : children) index.emplace(c->id, c.get());
+        for (const auto& c : children)
+            for (const auto& alias : c->aliases) index.emplace(alias, c.get());
+    }
+    const auto found = index.find(id_bytes_t(item + 2, item + cb));
+    return found == index.end() ? nullptr : found->second;
+}
+
+ComPtr<IShellFolder> fake_shell_t::desktop() const {
+    ComPtr<IShellFolder> folder;
+    folder.Attach(new fake_shell_folder_t(root, calls, true));
+    return folder;
+}
+
+fake_folder_t* fake_shell_t::at(std::initializer_list<const wchar_t*> names) const {
+    fake_folder_t* folder = root.get();
+    for (const wchar_t* name : names) {
+        if (!folder) break;
+        folder = folder->child(name);
+    }
+    return folder;
+}
+
+int fake_shell_t::enumerations() const {
+    return enumerations_below(*root);
+}
+
+void fake_shell_t::clear_counts() {
+    clear_counts_below(*root);
+    *calls = {};
+}
+
+id_bytes_t make_list(const std::vector<id_bytes_t>& items) {
+    id_bytes_t list;
+    for (const id_bytes_t& id : items) {
+        const std::size_t cb = id.size() + 2;
+        list.push_back(static_cast<std::uint8_t>(cb));
+        list.push_back(static_cast<std::uint8_t>(cb >> 8));
+        list.insert(list.end(), id.begin(), id.end());
+    }
+    list.push_back(0);
+    list.push_back(0);
+    return list;
+}
+
+id_bytes_t absolute_list(const fake_folder_t* folder) {
+    std::vector<id_bytes_t> items;
+    for (; folder && folder->parent; folder = folder->parent) items.push_back(folder->id);
+    std::reverse(items.begin(), items.end());
+    return make_list(items);
+}
+
+id_bytes_t list_bytes(const ITEMIDLIST* list) {
+    const auto* p = reinterpret_cast<const std::uint8_t*>(list);
+    std::size_t n = 0;
+    while (count_at(p + n) != 0) n += count_at(p + n);
+    return id_bytes_t(p, p + n + 2);
+}
+
+ITEMIDLIST* new_empty_list() {
+    auto* list = static_cast<ITEMIDLIST*>(CoTaskMemAlloc(2));
+    if (list) ZeroMemory(list, 2);
+    return list;
+}
+
+wchar_t* new_task_string(const wchar_t* text) {
+    if (!text) return nullptr;
+    const std::size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);
+    auto* copy = static_cast<wchar_t*>(CoTaskMemAlloc(bytes));
+    if (copy) std::memcpy(copy, text, bytes);
+    return copy;
+}
+
+void attach_tree(tree_view_t& tree, const fake_shell_t& shell) {
+    tree.root.release();
+    tree.root.expanded = tree.root.pinned = tree.root.current = false;
+    tree.root.depth = 0;
+    tree.root.pidl = new_empty_list();
+    tree.root.name = new_task_string(shell.root->name.c_str());
+    tree.desktop_sf = shell.desktop();
+    tree.scroll_info.nPos = 0;
+    tree.rebuild_all_nodes();
+    tree.rebuild_visible_rows();
+    tree.rebuild_page_rows();
+    tree.paint();
+}
