@@ -102,10 +102,11 @@ LRESULT address_view_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
 
 void address_view_t::set_folder(const ITEMIDLIST* list) {
     ShowWindow(edit, SW_HIDE);
+    // Copied before the old list goes, so the bar's own list may be passed back in.
+    task_idlist copy = idlist_copy(list);
     names.clear();
-    pidl.reset();
     rects.clear();
-    pidl = idlist_copy(list);
+    pidl = std::move(copy);
     if (pidl) {
         // Each prefix is named in place: a terminator written after item k turns the
         // one copy into the list of the first k + 1 items for a moment.

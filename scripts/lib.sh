@@ -55,7 +55,7 @@ stop_display() {
 # The prefix every run and test copies: made once, with unmanaged windows (instant to
 # destroy, captions drawn without a window manager), a Japanese face for the UI font,
 # and no crash dialog of Wine's own to linger over later windows.
-template_version=2
+template_version=3
 ensure_template() {
     [ "$(cat "$template/.ready" 2>/dev/null)" = "$template_version" ] && return 0
     rm -rf "$template"
@@ -68,6 +68,13 @@ ensure_template() {
         >/dev/null 2>&1
     WINEPREFIX=$template wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog \
         /t REG_DWORD /d 0 /f >/dev/null 2>&1
+    # A crash ends the process at once instead of waiting in a debugger.
+    WINEPREFIX=$template wine reg add \
+        'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Auto /d 0 /f \
+        >/dev/null 2>&1
+    WINEPREFIX=$template wine reg delete \
+        'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /f \
+        >/dev/null 2>&1
     WINEPREFIX=$template wineserver -w
     echo "$template_version" >"$template/.ready"
 }
