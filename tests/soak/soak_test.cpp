@@ -36,7 +36,11 @@ int gdi_objects(std::string* by_type = nullptr) {
         std::uint8_t type, flags;
         std::uint64_t user;
     };
-    auto* peb = reinterpret_cast<BYTE*>(NtCurrentTeb()->ProcessEnvironmentBlock);
+    PROCESS_BASIC_INFORMATION info{};
+    NtQueryInformationProcess(GetCurrentProcess(), ProcessBasicInformation, &info, sizeof info,
+                              nullptr);
+    auto* peb = reinterpret_cast<BYTE*>(info.PebBaseAddress);
+    if (!peb) return -1;
     const auto* table = *reinterpret_cast<entry* const*>(peb + 0xF8);
     if (!table) return -1;
     int count = 0, kinds[256] = {};
