@@ -2,6 +2,7 @@
 
 #include <commctrl.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 namespace e2e {
 
@@ -31,6 +32,26 @@ IShellFolder* desktop_folder() {
     IShellFolder* desktop = nullptr;
     SHGetDesktopFolder(&desktop);
     return desktop;
+}
+
+// The bytes of a terminated list's items, the terminator left out.
+std::size_t list_length(const std::uint8_t* p) {
+    std::size_t length = 0;
+    for (std::uint16_t cb; (cb = std::uint16_t(p[length] | p[length + 1] << 8)) != 0;) length += cb;
+    return length;
+}
+
+// The folder with these absolute items (the desktop for none), or null.
+IShellFolder* bind_folder(const item_list& folder) {
+    IShellFolder* desktop = desktop_folder();
+    if (!desktop || folder.empty()) return desktop;
+    item_list list = folder;
+    list.resize(list.size() + 2, 0);
+    IShellFolder* bound = nullptr;
+    desktop->BindToObject(reinterpret_cast<ITEMIDLIST*>(list.data()), nullptr,
+                          IID_PPV_ARGS(&bound));
+    desktop->Release();
+    return bound;
 }
 
 std::wstring program_folder() {
@@ -89,7 +110,7 @@ settings_image_t decode_settings(const std::vector<std::uint8_t>& bytes) {
         pos += 4;
         return true;
     };
-    auto record = [&](std::vector<std::uint8_t>* items) {
+    auto record = [&](item_list* items) {
         std::int32_t length = 0;
         if (!i32(length) || bytes.size() - pos < static_cast<std::uint32_t>(length)) return false;
         if (items) items->assign(bytes.begin() + pos, bytes.begin() + pos + length);
@@ -103,7 +124,7 @@ settings_image_t decode_settings(const std::vector<std::uint8_t>& bytes) {
     s.rect = {edges[0], edges[1], edges[2], edges[3]};
     if (!record(&s.folder) || !i32(s.pin_count) || s.pin_count < 0) return s;
     for (std::int32_t i = 0; i < s.pin_count; ++i)
-        if (!record(nullptr)) return s;
+        if (!record(&s.pins.emplace_back())) return s;
     s.valid = true;
     return s;
 }
@@ -114,14 +135,19 @@ void put_i32(std::vector<std::uint8_t>& bytes, std::int32_t value) {
 }
 
 std::vector<std::uint8_t> encode_settings(std::int32_t split, const RECT& rect,
-                                          const std::vector<std::uint8_t>& folder) {
+                                          const item_list& folder,
+                                          const std::vector<item_list>& pins) {
     std::vector<std::uint8_t> bytes;
+    auto record = [&](const item_list& items) {
+        put_i32(bytes, std::int32_t(items.size()));
+        bytes.insert(bytes.end(), items.begin(), items.end());
+    };
     put_i32(bytes, 100);
     put_i32(bytes, split);
     for (LONG edge : {rect.left, rect.top, rect.right, rect.bottom}) put_i32(bytes, edge);
-    put_i32(bytes, std::int32_t(folder.size()));
-    bytes.insert(bytes.end(), folder.begin(), folder.end());
-    put_i32(bytes, 0);
+    record(folder);
+    put_i32(bytes, std::int32_t(pins.size()));
+    for (const item_list& pin : pins) record(pin);
     return bytes;
 }
 
@@ -136,28 +162,15 @@ std::vector<std::uint8_t> parse_path(const wchar_t* path) {
     std::vector<std::uint8_t> items;
     if (hr == S_OK && list) {
         const auto* p = reinterpret_cast<const std::uint8_t*>(list);
-        std::size_t length = 0;
-        for (std::uint16_t cb; (cb = std::uint16_t(p[length] | p[length + 1] << 8)) != 0;)
-            length += cb;
-        items.assign(p, p + length);
+        items.assign(p, p + list_length(p));
     }
     CoTaskMemFree(list);
     return items;
 }
 
 int folder_item_count(const std::vector<std::uint8_t>& folder) {
-    IShellFolder* desktop = desktop_folder();
-    if (!desktop) return -1;
-    IShellFolder* shell_folder = desktop;
-    if (!folder.empty()) {
-        std::vector<std::uint8_t> list = folder;
-        list.resize(list.size() + 2, 0);
-        shell_folder = nullptr;
-        desktop->BindToObject(reinterpret_cast<ITEMIDLIST*>(list.data()), nullptr,
-                              IID_PPV_ARGS(&shell_folder));
-        desktop->Release();
-        if (!shell_folder) return -1;
-    }
+    IShellFolder* shell_folder = bind_folder(folder);
+    if (!shell_folder) return -1;
     IEnumIDList* items = nullptr;
     int count = -1;
     if (shell_folder->EnumObjects(nullptr, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS, &items) == S_OK) {
@@ -168,6 +181,74 @@ int folder_item_count(const std::vector<std::uint8_t>& folder) {
     }
     shell_folder->Release();
     return count;
+}
+
+std::vector<item_list> child_folders(const item_list& folder) {
+    std::vector<item_list> children;
+    IShellFolder* shell_folder = bind_folder(folder);
+    if (!shell_folder) return children;
+    IEnumIDList* items = nullptr;
+    if (shell_folder->EnumObjects(nullptr, SHCONTF_FOLDERS, &items) == S_OK) {
+        ITEMIDLIST* item = nullptr;
+        for (ULONG got = 0; items->Next(1, &item, &got) == S_OK && item;) {
+            item_list child = folder;
+            const auto* p = reinterpret_cast<const std::uint8_t*>(item);
+            child.insert(child.end(), p, p + list_length(p));
+            children.push_back(std::move(child));
+            CoTaskMemFree(item);
+        }
+        items->Release();
+    }
+    shell_folder->Release();
+    return children;
+}
+
+std::wstring parsing_name(const item_list& folder) {
+    IShellFolder* desktop = desktop_folder();
+    if (!desktop) return {};
+    item_list list = folder;
+    list.resize(list.size() + 2, 0);
+    auto* pidl = reinterpret_cast<ITEMIDLIST*>(list.data());
+    STRRET name{};
+    std::wstring result;
+    if (SUCCEEDED(desktop->GetDisplayNameOf(pidl, SHGDN_FORPARSING, &name))) {
+        auto ansi = [&](const char* text) {
+            wchar_t wide[MAX_PATH] = L"";
+            MultiByteToWideChar(CP_ACP, 0, text, -1, wide, MAX_PATH);
+            result = wide;
+        };
+        if (name.uType == STRRET_WSTR) {
+            result = name.pOleStr ? name.pOleStr : L"";
+            CoTaskMemFree(name.pOleStr);
+        } else if (name.uType == STRRET_CSTR) {
+            ansi(name.cStr);
+        } else if (name.uType == STRRET_OFFSET) {
+            ansi(reinterpret_cast<const char*>(list.data()) + name.uOffset);
+        }
+    }
+    desktop->Release();
+    return result;
+}
+
+int item_count(const item_list& list) {
+    int count = 0;
+    for (std::size_t at = 0; at + 1 < list.size();) {
+        const std::size_t cb = std::size_t(list[at] | list[at + 1] << 8);
+        if (cb < 2) break;
+        at += cb;
+        ++count;
+    }
+    return count;
+}
+
+item_list computer_folder() {
+    ITEMIDLIST* list = nullptr;
+    SHGetSpecialFolderLocation(nullptr, CSIDL_DRIVES, &list);
+    if (!list) return {};
+    const auto* p = reinterpret_cast<const std::uint8_t*>(list);
+    item_list items(p, p + list_length(p));
+    CoTaskMemFree(list);
+    return items;
 }
 
 int browser_item_count(HWND browser) {
@@ -228,6 +309,224 @@ COLORREF client_pixel(HWND window, int x, int y) {
     const COLORREF colour = GetPixel(screen, p.x, p.y);
     ReleaseDC(nullptr, screen);
     return colour;
+}
+
+snapshot_t::snapshot_t(HWND window) {
+    const RECT client = client_rect(window);
+    width_ = client.right;
+    height_ = client.bottom;
+    if (width_ <= 0 || height_ <= 0) return;
+    POINT origin{0, 0};
+    ClientToScreen(window, &origin);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width_;
+    info.bmiHeader.biHeight = -height_;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (bitmap) {
+        HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, width_, height_, screen, origin.x, origin.y, SRCCOPY);
+        GdiFlush();
+        const auto* p = static_cast<const std::uint32_t*>(bits);
+        pixels_.assign(p, p + std::size_t(width_) * std::size_t(height_));
+        SelectObject(memory, old);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+}
+
+COLORREF snapshot_t::at(int x, int y) const {
+    if (x < 0 || y < 0 || x >= width_ || y >= height_ || pixels_.empty()) return CLR_INVALID;
+    const std::uint32_t p = pixels_[std::size_t(y) * std::size_t(width_) + std::size_t(x)];
+    return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+}
+
+int grey_level(COLORREF colour) {
+    if (colour == CLR_INVALID) return -1;
+    const int r = GetRValue(colour);
+    return r == GetGValue(colour) && r == GetBValue(colour) ? r : -1;
+}
+
+namespace {
+
+constexpr int BLACK = 0, DARK = 127, MID = 179, PALE = 230, LIGHT = 243, WHITE = 255;
+
+// Whether the triangle of a row (top y) stands at x0, collapsed or expanded; text
+// begins 20 pixels right of it, so the pixels looked at are the glyph's own.
+bool collapsed_glyph_at(const snapshot_t& s, int x0, int y) {
+    auto black = [&](int x, int dy) { return grey_level(s.at(x0 + x, y + dy)) == BLACK; };
+    return black(5, 10) && black(8, 10) && !black(3, 10) && !black(12, 10) && !black(5, 3);
+}
+
+bool expanded_glyph_at(const snapshot_t& s, int x0, int y) {
+    auto black = [&](int x, int dy) { return grey_level(s.at(x0 + x, y + dy)) == BLACK; };
+    return black(12, 12) && black(13, 9) && !black(7, 8) && !black(16, 12);
+}
+
+} // namespace
+
+tree_row_t tree_row(const snapshot_t& s, int row) {
+    const int right = s.width(), y = 20 * row;
+    auto g = [&](int x, int dy) { return grey_level(s.at(x, y + dy)); };
+    tree_row_t look;
+    look.present = g(right - 16, 5) == BLACK && g(right - 11, 17) == BLACK;
+    if (!look.present) return look;
+    look.solid_head = g(right - 11, 8) == BLACK;
+    // Between the name's box and the pin mark nothing but the background is drawn.
+    const int body = g(right - 19, 10), top = g(right - 19, 0), left = g(0, 10),
+              bottom = g(right - 19, 19);
+    if (body == WHITE && top == WHITE && bottom == WHITE)
+        look.background = "plain";
+    else if (body == PALE && top == LIGHT && left == LIGHT && bottom == MID &&
+             g(right - 1, 10) == PALE)
+        look.background = "current";
+    else if (body == MID && top == PALE && left == PALE && bottom == DARK &&
+             g(right - 2, 10) == DARK)
+        look.background = "pinned";
+    else
+        look.background = "body " + std::to_string(body) + " top " + std::to_string(top) +
+                          " left " + std::to_string(left) + " bottom " + std::to_string(bottom);
+    for (int depth = 0; 10 * depth + 20 <= right - 22; ++depth) {
+        if (collapsed_glyph_at(s, 10 * depth, y) || expanded_glyph_at(s, 10 * depth, y)) {
+            look.depth = depth;
+            look.expanded = expanded_glyph_at(s, 10 * depth, y);
+            break;
+        }
+    }
+    return look;
+}
+
+int tree_row_count(const snapshot_t& s) {
+    int rows = 0;
+    while (20 * (rows + 1) <= s.height() && tree_row(s, rows).present) ++rows;
+    return rows;
+}
+
+int arrowhead_count(const snapshot_t& s) {
+    // An arrowhead fills (R + 5, 5), (R + 5, 15), (R + 10, 10) inside the 16-pixel gap
+    // after a segment ending at R; x0 is R + 5. Its margins in the gap are white.
+    auto g = [&](int x, int y) { return grey_level(s.at(x, y)); };
+    int count = 0;
+    for (int x0 = 2; x0 + 8 < s.width(); ++x0)
+        if (g(x0, 6) == BLACK && g(x0, 10) == BLACK && g(x0, 13) == BLACK &&
+            g(x0 + 2, 10) == BLACK && g(x0 + 3, 10) == BLACK && g(x0 - 2, 10) == WHITE &&
+            g(x0, 3) == WHITE && g(x0, 17) == WHITE && g(x0 + 6, 10) == WHITE &&
+            g(x0 + 8, 10) == WHITE)
+            ++count;
+    return count;
+}
+
+namespace {
+
+GUITHREADINFO thread_info(HWND window) {
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &info);
+    return info;
+}
+
+} // namespace
+
+HWND focus_of(HWND window) {
+    return thread_info(window).hwndFocus;
+}
+
+HWND capture_of(HWND window) {
+    return thread_info(window).hwndCapture;
+}
+
+HWND find_child(HWND parent, const wchar_t* name) {
+    return FindWindowExW(parent, nullptr, name, nullptr);
+}
+
+std::wstring class_of(HWND window) {
+    return class_name(window);
+}
+
+std::wstring window_text(HWND window) {
+    // Asked of the window itself: a control keeps its own text, which the system's copy
+    // of a foreign window's title does not follow.
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_NORMAL, WAIT_MS, &length))
+        return {};
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                        SMTO_NORMAL, WAIT_MS, &copied);
+    text.resize(copied);
+    return text;
+}
+
+std::vector<HWND> top_level_windows(DWORD process_id) {
+    struct search_t {
+        DWORD id;
+        std::vector<HWND> found;
+    } search{process_id, {}};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<search_t*>(param);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == s->id) s->found.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+int process_count(const wchar_t* exe_name) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return -1;
+    int count = 0;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry))
+        count += lstrcmpiW(entry.szExeFile, exe_name) == 0;
+    CloseHandle(snapshot);
+    return count;
+}
+
+void send_button(HWND window, UINT message, int x, int y) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(window, message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0,
+                        MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)), SMTO_NORMAL,
+                        WAIT_MS, &result);
+}
+
+POINT screen_point(HWND window, int x, int y) {
+    POINT p{x, y};
+    ClientToScreen(window, &p);
+    return p;
+}
+
+void pointer_to(POINT screen) {
+    SetCursorPos(screen.x, screen.y);
+}
+
+namespace {
+
+void mouse_input(DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    SendInput(1, &input, sizeof input);
+}
+
+} // namespace
+
+void button_down() {
+    mouse_input(MOUSEEVENTF_LEFTDOWN);
+}
+
+void button_up() {
+    mouse_input(MOUSEEVENTF_LEFTUP);
 }
 
 void drag(HWND window, int from_x, int to_x, int y) {
@@ -314,6 +613,12 @@ std::optional<DWORD> app_t::wait_for_exit(DWORD timeout_ms) {
     DWORD code = 0;
     GetExitCodeProcess(process_, &code);
     return code;
+}
+
+void app_t::kill() {
+    if (!process_) return;
+    TerminateProcess(process_, 255);
+    WaitForSingleObject(process_, WAIT_MS);
 }
 
 bool app_t::running() const {

@@ -23,21 +23,25 @@ void write_settings(const std::vector<std::uint8_t>& bytes);
 // does not exist or stays locked.
 std::optional<std::vector<std::uint8_t>> read_settings(DWORD timeout_ms = WAIT_MS);
 
+using item_list = std::vector<std::uint8_t>; // an absolute list's items, no terminator
+
 // The file's fields as far as they can be read; `valid` is false when a field runs past
 // the end of the bytes or the first value is not 100.
 struct settings_image_t {
     bool valid = false;
     std::int32_t split = 0;
     RECT rect{};
-    std::vector<std::uint8_t> folder; // the record's items, without the length
+    item_list folder; // the record's items, without the length
     std::int32_t pin_count = 0;
+    std::vector<item_list> pins;
 };
 settings_image_t decode_settings(const std::vector<std::uint8_t>& bytes);
 
 void put_i32(std::vector<std::uint8_t>& bytes, std::int32_t value);
-// A complete file: 100, split, the rectangle, the folder record and no pins.
+// A complete file: 100, split, the rectangle, the folder record and the pins.
 std::vector<std::uint8_t> encode_settings(std::int32_t split, const RECT& rect,
-                                          const std::vector<std::uint8_t>& folder);
+                                          const item_list& folder,
+                                          const std::vector<item_list>& pins = {});
 
 // The items of the absolute list the desktop folder parses `path` into (no terminator);
 // empty when the parse fails.
@@ -47,6 +51,20 @@ std::vector<std::uint8_t> parse_path(const wchar_t* path);
 // the browser's view enumerates them: folders and other items, hidden ones left out;
 // -1 when the folder cannot be enumerated.
 int folder_item_count(const std::vector<std::uint8_t>& folder);
+
+// The absolute lists of the folder's child folders in the shell's order, as the tree
+// enumerates them; empty when the folder cannot be enumerated.
+std::vector<item_list> child_folders(const item_list& folder);
+
+// The computer folder's list, where the address bar starts.
+item_list computer_folder();
+
+// The number of items of a list.
+int item_count(const item_list& list);
+
+// The name the desktop parses back into the folder: its path, or a "::{class}" name
+// for a folder without one; empty when the list names nothing.
+std::wstring parsing_name(const item_list& folder);
 
 // ---- Windows.
 
@@ -69,6 +87,57 @@ RECT rect_in_parent(HWND child);
 // The pixel at client x, y as it stands on the screen.
 COLORREF client_pixel(HWND window, int x, int y);
 
+// A window's client area as it stood on the screen at one moment; pixels outside it
+// read as CLR_INVALID.
+class snapshot_t {
+public:
+    explicit snapshot_t(HWND window);
+    COLORREF at(int x, int y) const;
+    int width() const { return width_; }
+    int height() const { return height_; }
+
+private:
+    int width_ = 0, height_ = 0;
+    std::vector<std::uint32_t> pixels_; // top-down rows of 0x00RRGGBB
+};
+
+// The grey level of an exactly grey pixel, -1 for any other colour.
+int grey_level(COLORREF colour);
+
+// ---- What the custom-drawn panes show, read from their pixels.
+
+// One row of the tree: rows are 20 pixels high from the top, each with a pin mark at
+// its right end and a triangle indented 10 pixels per level.
+struct tree_row_t {
+    bool present = false;   // its pin mark stands there
+    std::string background; // "plain", "current", "pinned", or the grey levels it has
+    bool solid_head = false;
+    int depth = -1; // of its triangle; -1 when none is found
+    bool expanded = false;
+};
+tree_row_t tree_row(const snapshot_t& tree, int row);
+// Rows from the top up to the first without a pin mark.
+int tree_row_count(const snapshot_t& tree);
+
+// The black arrowheads that follow the address bar's segments, one per segment.
+int arrowhead_count(const snapshot_t& bar);
+
+// The windows of the UI thread that owns `window` holding the keyboard focus and the
+// mouse capture, null for none.
+HWND focus_of(HWND window);
+HWND capture_of(HWND window);
+
+// The first child of `parent` of that class, visible or not.
+HWND find_child(HWND parent, const wchar_t* class_name);
+std::wstring window_text(HWND window);
+std::wstring class_of(HWND window);
+
+// The top-level windows of a process, shown or not.
+std::vector<HWND> top_level_windows(DWORD process_id);
+
+// Running processes whose executable has this name.
+int process_count(const wchar_t* exe_name);
+
 // Polls `done` until it holds or the time is up; returns its last answer.
 template <typename F> bool wait_until(F done, DWORD timeout_ms = WAIT_MS) {
     const ULONGLONG end = GetTickCount64() + timeout_ms;
@@ -82,6 +151,16 @@ template <typename F> bool wait_until(F done, DWORD timeout_ms = WAIT_MS) {
 // A press, one move and a release at client coordinates. Sent, not posted, so the
 // window has handled all three (and laid itself out) when this returns.
 void drag(HWND window, int from_x, int to_x, int y);
+
+// A press or a release at the client point, sent: handled when this returns.
+void send_button(HWND window, UINT message, int x, int y);
+
+// Real pointer input, as the mouse gives it: the pointer is put on the screen point,
+// and the button goes to whichever window is under it or holds the capture.
+POINT screen_point(HWND window, int x, int y);
+void pointer_to(POINT screen);
+void button_down();
+void button_up();
 
 // ---- The process.
 
@@ -117,6 +196,9 @@ public:
     std::optional<DWORD> wait_for_exit(DWORD timeout_ms = WAIT_MS);
 
     bool running() const;
+
+    // Ends the process at once, as a crash would: nothing is saved on the way out.
+    void kill();
 
 private:
     HANDLE process_ = nullptr;

@@ -6,22 +6,14 @@
 #include <sstream>
 #include <string>
 
+#include "checks.h"
 #include "driver.h"
-
-bool operator==(const RECT& a, const RECT& b) {
-    return a.left == b.left && a.top == b.top && a.right == b.right && a.bottom == b.bottom;
-}
-
-void PrintTo(const RECT& r, std::ostream* out) {
-    *out << "(" << r.left << ", " << r.top << ")-(" << r.right << ", " << r.bottom << ")";
-}
 
 using namespace e2e;
 
 namespace {
 
 constexpr COLORREF BAR_GREY = RGB(230, 230, 230);
-constexpr UINT WM_NEW_WINDOW = 0x800A;
 
 // The panes of a window whose splitter is laid out at `bar`, in client coordinates.
 void expect_layout(HWND window, int bar) {
@@ -59,23 +51,6 @@ std::string bar_mismatch(HWND window, int bar) {
 void expect_bar_at(HWND window, int bar) {
     wait_until([&] { return bar_mismatch(window, bar).empty(); });
     EXPECT_EQ(bar_mismatch(window, bar), "") << "bar at " << bar;
-}
-
-// The browser lists as many items as the folder holds (the desktop for none); the
-// folders the cases tell apart hold different numbers of items.
-void expect_browser_shows(HWND window, const std::vector<std::uint8_t>& folder) {
-    const int expected = folder_item_count(folder);
-    ASSERT_GE(expected, 0);
-    HWND browser = find_panes(window).browser;
-    wait_until([&] { return browser_item_count(browser) == expected; });
-    EXPECT_EQ(browser_item_count(browser), expected);
-}
-
-// Closes the window and returns what the process saved, after checking it ended well.
-std::vector<std::uint8_t> close_and_read(app_t& app, HWND window) {
-    app.close(window);
-    EXPECT_EQ(app.wait_for_exit(), std::optional<DWORD>(0));
-    return read_settings().value_or(std::vector<std::uint8_t>{});
 }
 
 } // namespace

@@ -1,0 +1,167 @@
+// The one way zelvon gives up: a report window that names what failed and where, which
+// only its button closes, ending the process with 1.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "checks.h"
+#include "driver.h"
+
+using namespace e2e;
+
+namespace {
+
+HWND find_report(const app_t& app) {
+    for (HWND window : top_level_windows(app.id()))
+        if (class_of(window) == L"err_dlg" && IsWindowVisible(window)) return window;
+    return nullptr;
+}
+
+struct control_t {
+    std::wstring cls, text;
+    RECT rect;
+    HWND handle;
+};
+
+std::vector<control_t> controls_of(HWND dialog) {
+    std::vector<control_t> found;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        found.push_back({class_of(child), window_text(child), rect_in_parent(child), child});
+    return found;
+}
+
+bool same_class(const std::wstring& a, const std::wstring& b) {
+    return lstrcmpiW(a.c_str(), b.c_str()) == 0;
+}
+
+DWORD selection(HWND box) {
+    DWORD_PTR range = 0;
+    SendMessageTimeoutW(box, EM_GETSEL, 0, 0, SMTO_NORMAL, WAIT_MS, &range);
+    return DWORD(range);
+}
+
+void post_key(HWND window, WPARAM key) {
+    PostMessageW(window, WM_KEYDOWN, key, 1);
+    PostMessageW(window, WM_KEYUP, key, 0xC0000001);
+}
+
+// Posted after other input, a selection in the trace box is made once the dialog's loop
+// has dealt with all of it: the queue hands posted messages out in order.
+bool queue_drained(HWND box) {
+    PostMessageW(box, EM_SETSEL, 2, 5);
+    return wait_until([&] { return selection(box) == MAKELONG(2, 5); });
+}
+
+// zelvon started while another holds the settings file as zelvon itself holds it,
+// without sharing, so its own open fails and it reports that.
+class FatalDialog : public testing::Test {
+protected:
+    void SetUp() override {
+        held_ = CreateFileW(settings_path().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                            OPEN_ALWAYS, 0, nullptr);
+        ASSERT_NE(held_, INVALID_HANDLE_VALUE);
+        app_ = std::make_unique<app_t>();
+        ASSERT_TRUE(wait_until([&] { return (dialog_ = find_report(*app_)) || !app_->running(); }));
+        ASSERT_TRUE(dialog_) << "exit code " << app_->wait_for_exit(0).value_or(STILL_ACTIVE);
+        ASSERT_TRUE(app_->sync(dialog_));
+        controls_ = controls_of(dialog_);
+        ASSERT_EQ(controls_.size(), 6u);
+    }
+
+    void TearDown() override {
+        app_.reset();
+        if (held_ != INVALID_HANDLE_VALUE) CloseHandle(held_);
+    }
+
+    HWND message_box() const { return controls_[2].handle; }
+    HWND trace_box() const { return controls_[4].handle; }
+    HWND button() const { return controls_[5].handle; }
+
+    HANDLE held_ = INVALID_HANDLE_VALUE;
+    std::unique_ptr<app_t> app_;
+    HWND dialog_ = nullptr;
+    std::vector<control_t> controls_;
+};
+
+} // namespace
+
+TEST_F(FatalDialog, NamesTheFailedOpenWithItsTraceAndOnlyItsButtonEndsTheProcessWithOne) {
+    EXPECT_EQ(window_text(dialog_), L"abort");
+    const RECT placed = window_rect(dialog_);
+    EXPECT_EQ(placed.right - placed.left, 640);
+    EXPECT_EQ(placed.bottom - placed.top, 480);
+    EXPECT_TRUE(app_->main_windows().empty());
+
+    EXPECT_PRED2(same_class, controls_[0].cls, L"STATIC");
+    EXPECT_EQ(controls_[0].text, L"runtime exception");
+    EXPECT_PRED2(same_class, controls_[1].cls, L"STATIC");
+    EXPECT_EQ(controls_[1].text, L"code:");
+    EXPECT_PRED2(same_class, controls_[2].cls, L"EDIT");
+    const std::wstring& message = controls_[2].text;
+    EXPECT_NE(message.find(L"void __cdecl init_gui(void)"), std::wstring::npos) << message;
+    EXPECT_NE(message.find(L"g_settings = ::CreateFile( tmp, GENERIC_READ|GENERIC_WRITE, 0, "
+                           L"NULL, OPEN_ALWAYS, 0, NULL )"),
+              std::wstring::npos)
+        << message;
+    EXPECT_PRED2(same_class, controls_[3].cls, L"STATIC");
+    EXPECT_EQ(controls_[3].text, L"stack trace:");
+    EXPECT_PRED2(same_class, controls_[4].cls, L"EDIT");
+    // Innermost first, each frame named.
+    const std::wstring& trace = controls_[4].text;
+    std::size_t previous = 0;
+    for (const wchar_t* frame :
+         {L" capture_stack_trace(", L" fatal_error(", L" init_gui(", L" wWinMain("}) {
+        const std::size_t at = trace.find(frame, previous);
+        EXPECT_NE(at, std::wstring::npos) << "no" << frame << ") after the frames before in\n"
+                                          << trace;
+        if (at != std::wstring::npos) previous = at;
+    }
+    EXPECT_PRED2(same_class, controls_[5].cls, L"BUTTON");
+    EXPECT_EQ(controls_[5].text, L"&abort");
+    EXPECT_EQ(controls_[5].rect, (RECT{515, 412, 515 + 88, 412 + 24}));
+    EXPECT_EQ(focus_of(dialog_), button());
+
+    post_key(button(), VK_ESCAPE);
+    ASSERT_TRUE(queue_drained(trace_box()));
+    EXPECT_TRUE(app_->running());
+    EXPECT_TRUE(IsWindowVisible(dialog_));
+
+    post_key(button(), VK_RETURN);
+    EXPECT_EQ(app_->wait_for_exit(), std::optional<DWORD>(1));
+}
+
+TEST_F(FatalDialog, StaysWhereItIsWhenItsTitleBarIsDragged) {
+    const RECT placed = window_rect(dialog_);
+    POINT caption = screen_point(dialog_, 200, 0);
+    caption.y = (placed.top + caption.y) / 2;
+    ASSERT_EQ(WindowFromPoint(caption), dialog_);
+    DWORD_PTR hit = 0;
+    SendMessageTimeoutW(dialog_, WM_NCHITTEST, 0, MAKELPARAM(caption.x, caption.y), SMTO_NORMAL,
+                        WAIT_MS, &hit);
+    ASSERT_EQ(hit, DWORD_PTR(HTCAPTION));
+    pointer_to(caption);
+    button_down();
+    pointer_to({caption.x + 120, caption.y + 90});
+    button_up();
+
+    // A real click that moves the message box's caret comes after the drag in the one
+    // input queue: once it shows, the drag has been dealt with.
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(message_box(), EM_SETSEL, 2, 5, SMTO_NORMAL, WAIT_MS, &result);
+    const POINT in_box = screen_point(message_box(), 3, 3);
+    ASSERT_EQ(WindowFromPoint(in_box), message_box());
+    pointer_to(in_box);
+    button_down();
+    button_up();
+    ASSERT_TRUE(wait_until([&] { return selection(message_box()) == MAKELONG(0, 0); }));
+    EXPECT_EQ(window_rect(dialog_), placed);
+    EXPECT_TRUE(app_->running());
+
+    const POINT on_button = screen_point(button(), 40, 12);
+    ASSERT_EQ(WindowFromPoint(on_button), button());
+    pointer_to(on_button);
+    button_down();
+    button_up();
+    EXPECT_EQ(app_->wait_for_exit(), std::optional<DWORD>(1));
+}
