@@ -78,6 +78,16 @@ tree_node_t* take_child_by_id(std::vector<tree_node_t*>& nodes, const ITEMIDLIST
     return nullptr;
 }
 
+tree_node_t* take_child_by_name(std::vector<tree_node_t*>& nodes, const wchar_t* name) {
+    for (auto it = nodes.begin(); it != nodes.end(); ++it)
+        if ((*it)->name && wcscmp((*it)->name, name) == 0) {
+            tree_node_t* found = *it;
+            nodes.erase(it);
+            return found;
+        }
+    return nullptr;
+}
+
 bool refresh_children(IShellFolder* desktop_sf, tree_node_t* node) {
     ComPtr<IShellFolder> folder;
     if (node->parent) {
@@ -109,11 +119,22 @@ bool refresh_children(IShellFolder* desktop_sf, tree_node_t* node) {
         if (child) {
             CoTaskMemFree(item);
         } else {
-            child = new tree_node_t;
+            wchar_t* name = nullptr;
+            STRRET text;
+            if (SUCCEEDED(folder->GetDisplayNameOf(item, SHGDN_NORMAL, &text)))
+                StrRetToStrW(&text, item, &name);
+            // A folder's item ID can carry its last-write time, so one written into
+            // since the last look comes back under other bytes. Matched by its name it
+            // keeps its pin, its flags and what is known below it.
+            child = name ? take_child_by_name(old, name) : nullptr;
+            if (child) {
+                CoTaskMemFree(child->pidl);
+                CoTaskMemFree(name);
+            } else {
+                child = new tree_node_t;
+                child->name = name;
+            }
             child->pidl = item;
-            STRRET name;
-            if (SUCCEEDED(folder->GetDisplayNameOf(item, SHGDN_NORMAL, &name)))
-                StrRetToStrW(&name, item, &child->name);
         }
         node->append_child(child);
     }

@@ -36,5 +36,8 @@ bool refresh_children(IShellFolder* desktop_sf, tree_node_t* node);
 // Takes the first node whose item equals `item` out of the list, order kept.
 tree_node_t* take_child_by_id(std::vector<tree_node_t*>& nodes, const ITEMIDLIST* item);
 
+// Takes the first node named `name` out of the list, order kept.
+tree_node_t* take_child_by_name(std::vector<tree_node_t*>& nodes, const wchar_t* name);
+
 // A new list: the items of `first`, then those of `second`.
 ITEMIDLIST* concat_pidl(const ITEMIDLIST* first, const ITEMIDLIST* second);

@@ -325,9 +325,10 @@ void tree_view_t::show_folder(const ITEMIDLIST* list) {
 }
 
 void tree_view_t::pin_path(const ITEMIDLIST* list) {
-    // A folder that is gone, or whose IDs changed, is dropped and leaves the file at
-    // the next save.
     tree_node_t* node = list->mkid.cb == 0 ? &root : find_by_ids(list);
+    // A folder written into since the pin was saved has other IDs now, but its name.
+    // One that is gone is dropped and leaves the file at the next save.
+    if (!node) node = find_by_names(list);
     if (node) node->pinned = true;
 }
 

@@ -225,10 +225,9 @@ TEST(Tree, NameDraggedOutOpensAWindowAtThePointerOnThatFolderWithTheSamePins) {
     EXPECT_TRUE(same_folders(saved.pins, {system32}));
 }
 
-// Disabled until fixed: a pin is looked for by item IDs alone, and a file-system
-// folder's IDs carry its write time, so writing into a pinned folder loses its pin at
-// the next start, and the next save drops it from the file.
-TEST(Tree, DISABLED_PinOfAFolderWrittenIntoSinceItWasSavedIsKept) {
+// A file-system folder's IDs carry its write time: writing into a pinned folder must
+// not lose its pin at the next start, nor drop it from the file at the next save.
+TEST(Tree, PinOfAFolderWrittenIntoSinceItWasSavedIsKept) {
     const std::wstring path = L"C:\\zelvon_pinned";
     CreateDirectoryW(path.c_str(), nullptr);
     const auto pinned = parse_path(path.c_str());

@@ -247,9 +247,10 @@ TEST_F(TreeNodeTest, ARefreshKeepsSurvivingChildrenInTheNewOrderAndReplacesTheRe
     expect_no_stray_blocks(); // b and b1 went with their lists and names
 }
 
-TEST_F(TreeNodeTest, AnItemWhoseBytesChangedIsANewFolder) {
-    // Same length other bytes, a longer spelling and a shorter one that the old bytes
-    // begin with: none of them is the old item.
+TEST_F(TreeNodeTest, AnItemWhoseBytesChangedIsKeptByItsName) {
+    // A folder's item can carry its last-write time: written into, it comes back under
+    // other bytes (same length, longer, or a shorter one the old bytes begin with).
+    // By its name it keeps its flags and subtree and takes the new bytes.
     const struct {
         const char* before;
         const char* after;
@@ -262,19 +263,35 @@ TEST_F(TreeNodeTest, AnItemWhoseBytesChangedIsANewFolder) {
         tree_node_t* node = must(root.first_child);
         ASSERT_TRUE(refresh(node));
         node->expanded = node->pinned = node->current = true;
-        ASSERT_NE(node->first_child, nullptr);
+        tree_node_t* inner = must(node->first_child);
 
         f->set_id(item(c.after));
         EXPECT_TRUE(refresh(&root));
 
         ASSERT_EQ(child_names(root), std::vector<std::wstring>{L"f"});
-        tree_node_t* now = must(root.first_child);
-        EXPECT_EQ(list_bytes(now->pidl), make_list({item(c.after)}));
-        EXPECT_FALSE(now->expanded || now->pinned || now->current);
-        EXPECT_EQ(now->first_child, nullptr);
-        expect_no_stray_blocks();
+        EXPECT_EQ(root.first_child, node);
+        EXPECT_EQ(list_bytes(node->pidl), make_list({item(c.after)}));
+        EXPECT_TRUE(node->expanded && node->pinned && node->current);
+        EXPECT_EQ(node->first_child, inner);
+        expect_no_stray_blocks(); // the old bytes and the second name were freed
         shell.root->remove(L"f");
     }
+
+    // Other bytes under another name are another folder: it starts with clear flags.
+    fake_folder_t* g = shell.root->add(L"g", item("G"));
+    g->add(L"inner", item("I"));
+    ASSERT_TRUE(refresh(&root));
+    tree_node_t* node = must(root.first_child);
+    ASSERT_TRUE(refresh(node));
+    node->expanded = node->pinned = true;
+    shell.root->remove(L"g");
+    shell.root->add(L"h", item("H"));
+    EXPECT_TRUE(refresh(&root));
+    tree_node_t* now = must(root.first_child);
+    EXPECT_EQ(child_names(root), std::vector<std::wstring>{L"h"});
+    EXPECT_FALSE(now->expanded || now->pinned || now->current);
+    EXPECT_EQ(now->first_child, nullptr);
+    expect_no_stray_blocks();
 }
 
 TEST_F(TreeNodeTest, AFailedBindLeavesTheChildrenAsTheyWere) {
