@@ -7,6 +7,7 @@
 #include "app/main_window.h"
 #include "address/segments.h"
 #include "app/surface.h"
+#include "app/window_class.h"
 #include "fault/fatal.h"
 #include "fault/fatal_sites.h"
 #include "tree/fill.h"
@@ -15,17 +16,8 @@
 address_view_t::address_view_t(main_window_t* owner) : mw(owner) {
     fatal_function(FUNC_ADDRESS_VIEW);
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    WNDCLASSW wc{};
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = window_proc;
-    wc.cbClsExtra = 4;
-    wc.cbWndExtra = 4;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    wc.lpszClassName = L"address_view";
-    RegisterClassW(&wc);
+    register_class(L"address_view", window_proc, LoadIconW(nullptr, IDI_APPLICATION),
+                   static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)), 4);
 
     // clang-format off
     fatal_check(handle = ::CreateWindowExW ( 0, L"address_view" , L"", WS_CHILD, 300 , 0 , 1024 , 24 , mw->handle , NULL, ::GetModuleHandle(NULL) , NULL ));
@@ -80,9 +72,7 @@ address_view_t::~address_view_t() {
 
 LRESULT CALLBACK address_view_t::window_proc(HWND window, UINT message, WPARAM wparam,
                                              LPARAM lparam) {
-    auto* self = reinterpret_cast<address_view_t*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!self) return DefWindowProcW(window, message, wparam, lparam);
-    return self->on_message(message, wparam, lparam);
+    return forward_message<address_view_t>(window, message, wparam, lparam);
 }
 
 LRESULT address_view_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {

@@ -10,6 +10,7 @@
 #include "app/ebe.h"
 #include "app/handover.h"
 #include "app/layout.h"
+#include "app/window_class.h"
 #include "fault/fatal.h"
 #include "fault/fatal_sites.h"
 #include "tree/fill.h"
@@ -33,18 +34,9 @@ LONGLONG settings_size() {
 
 main_window_t::main_window_t() {
     fatal_function(FUNC_MAIN_WINDOW);
-    HINSTANCE instance = GetModuleHandleW(nullptr);
-
-    WNDCLASSW wc{};
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = window_proc;
-    wc.cbClsExtra = 4;
-    wc.cbWndExtra = 4;
-    wc.hInstance = instance;
-    wc.hIcon = LoadIconW(instance, L"ZELVON");
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.lpszClassName = L"main_window";
-    RegisterClassW(&wc); // only the first registration in the process takes effect
+    // No background brush: the panes and the bar cover the whole client area.
+    register_class(L"main_window", window_proc, LoadIconW(GetModuleHandleW(nullptr), L"ZELVON"),
+                   nullptr, 4);
 
     // clang-format off
     fatal_check(handle = ::CreateWindowW ( L"main_window" , L"zelvon", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT , CW_USEDEFAULT , 1024 , 768 , NULL , NULL, ::GetModuleHandle(NULL) , NULL ));
@@ -104,9 +96,7 @@ void main_window_t::browse_to_desktop() {
 
 LRESULT CALLBACK main_window_t::window_proc(HWND window, UINT message, WPARAM wparam,
                                             LPARAM lparam) {
-    auto* self = reinterpret_cast<main_window_t*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!self) return DefWindowProcW(window, message, wparam, lparam);
-    return self->on_message(message, wparam, lparam);
+    return forward_message<main_window_t>(window, message, wparam, lparam);
 }
 
 void main_window_t::layout() {

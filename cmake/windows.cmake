@@ -14,6 +14,7 @@ add_library(zelvon_win STATIC
     app/main_window.cpp
     app/ebe.cpp
     app/surface.cpp
+    app/window_class.cpp
     tree/tree_view.cpp
     tree/tree_node.cpp
     tree/fill.cpp

@@ -6,6 +6,7 @@
 #include "app/com.h"
 #include "app/main_window.h"
 #include "app/surface.h"
+#include "app/window_class.h"
 #include "fault/fatal.h"
 #include "fault/fatal_sites.h"
 #include "tree/fill.h"
@@ -47,15 +48,8 @@ bool same_name(const wchar_t* a, const wchar_t* b) {
 
 tree_view_t::tree_view_t(main_window_t* owner) : mw(owner) {
     fatal_function(FUNC_TREE_VIEW);
-    WNDCLASSW wc{};
-    wc.style = CS_HREDRAW | CS_VREDRAW;
-    wc.lpfnWndProc = window_proc;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.hIcon = LoadIconW(nullptr, IDI_APPLICATION);
-    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    wc.lpszClassName = L"tree_view";
-    RegisterClassW(&wc);
+    register_class(L"tree_view", window_proc, LoadIconW(nullptr, IDI_APPLICATION),
+                   static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)), 0);
 
     // clang-format off
     fatal_check(handle = ::CreateWindowExW ( WS_EX_LEFTSCROLLBAR, L"tree_view" , L"", WS_CHILD|WS_VSCROLL, 0 , 0 , 100 , 768 , mw->handle , NULL, ::GetModuleHandle(NULL) , NULL ));
@@ -101,9 +95,7 @@ tree_view_t::~tree_view_t() {
 }
 
 LRESULT CALLBACK tree_view_t::window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    auto* self = reinterpret_cast<tree_view_t*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!self) return DefWindowProcW(window, message, wparam, lparam);
-    return self->on_message(message, wparam, lparam);
+    return forward_message<tree_view_t>(window, message, wparam, lparam);
 }
 
 LRESULT tree_view_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
