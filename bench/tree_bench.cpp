@@ -1,6 +1,7 @@
 // Timings of the folder tree over a namespace in memory: one folder of 10 000 folders,
-// and a path 30 levels deep. Prints medians with the fastest and slowest run; checks
-// nothing. Run under Wine with a display: wine tree_bench.exe [runs]
+// a path 30 levels deep, and 50 000 folders known at once. Prints medians with the
+// fastest and slowest run; checks nothing. Run under Wine with a display:
+// wine tree_bench.exe [runs]
 #include <windows.h>
 
 #include <algorithm>
@@ -13,6 +14,7 @@
 #include "app/app.h"
 #include "app/ebe.h"
 #include "app/main_window.h"
+#include "bench/figures.h"
 #include "tests/support/fake_shell.h"
 #include "tree/tree_view.h"
 
@@ -21,22 +23,12 @@ namespace {
 constexpr int WIDE = 10000;
 constexpr int DEEP = 30;
 constexpr int PER_LEVEL = 10; // folders at each level of the deep path, the path's last
+constexpr int GROUPS = 100, PER_GROUP = 500; // folders under the desktop, and under each
 
 int runs = 15;
 
-double now_ms() {
-    static const double frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return double(f.QuadPart);
-    }();
-    LARGE_INTEGER t;
-    QueryPerformanceCounter(&t);
-    return double(t.QuadPart) * 1000.0 / frequency;
-}
-
 // Runs `prepare` untimed and `measure` timed, `runs` times, after one untimed round.
-void report(const char* what, const std::function<void()>& prepare,
+void report(const char* key, const char* what, const std::function<void()>& prepare,
             const std::function<void()>& measure) {
     std::vector<double> times;
     prepare();
@@ -47,13 +39,7 @@ void report(const char* what, const std::function<void()>& prepare,
         measure();
         times.push_back(now_ms() - start);
     }
-    std::sort(times.begin(), times.end());
-    const double median = times.size() % 2
-                              ? times[times.size() / 2]
-                              : (times[times.size() / 2 - 1] + times[times.size() / 2]) / 2;
-    std::printf("%-58s median %10.3f ms   min %10.3f   max %10.3f\n", what, median, times.front(),
-                times.back());
-    std::fflush(stdout);
+    print_figure(key, what, "ms", times);
 }
 
 void pump_until(const std::function<bool()>& done) {
@@ -97,34 +83,36 @@ void bench_wide(tree_view_t& tree) {
     tree_node_t root;
     root.pidl = new_empty_list();
     report(
-        "refresh_children, all new",
+        "tree.wide.refresh_new", "refresh_children, 10 000 new siblings",
         [&] {
             root.release();
             root.pidl = new_empty_list();
         },
         [&] { refresh_children(desktop.Get(), &root); });
     report(
-        "refresh_children, all kept in the same order", [] {},
+        "tree.wide.refresh_kept", "refresh_children, 10 000 siblings kept in order", [] {},
         [&] { refresh_children(desktop.Get(), &root); });
     report(
-        "refresh_children, all kept in reverse order", [&] { shell.root->reverse_children(); },
-        [&] { refresh_children(desktop.Get(), &root); });
+        "tree.wide.refresh_reversed", "refresh_children, 10 000 siblings kept, reversed",
+        [&] { shell.root->reverse_children(); }, [&] { refresh_children(desktop.Get(), &root); });
     root.release();
 
     attach_tree(tree, shell);
     report(
-        "show_folder, the last sibling", [] {}, [&] { tree.show_folder(as_list(last_list)); });
+        "tree.wide.show_folder", "show_folder, the last of 10 000 siblings", [] {},
+        [&] { tree.show_folder(as_list(last_list)); });
     tree.root.expanded = true;
     full_rebuild(tree);
     std::printf("  (%zu rows listed, %zu on the page)\n", tree.visible_rows.size(),
                 tree.page_rows.size());
     report(
-        "full rebuild, every sibling listed", [] {}, [&] { full_rebuild(tree); });
+        "tree.wide.full_rebuild", "full rebuild, 10 000 siblings listed", [] {},
+        [&] { full_rebuild(tree); });
     report(
-        "  of which rebuild_page_rows (publishes the scroll range)", [] {},
+        "tree.wide.page_rows", "  of which rebuild_page_rows (publishes the scroll range)", [] {},
         [&] { tree.rebuild_page_rows(); });
     report(
-        "paint", [] {}, [&] { tree.paint(); });
+        "tree.wide.paint", "paint, 10 000 siblings listed", [] {}, [&] { tree.paint(); });
 }
 
 void bench_deep(tree_view_t& tree) {
@@ -140,19 +128,52 @@ void bench_deep(tree_view_t& tree) {
     std::printf("\na path %d levels deep, %d folders at each level\n", DEEP, PER_LEVEL);
     attach_tree(tree, shell);
     report(
-        "show_folder, the deepest folder (first time)", [&] { attach_tree(tree, shell); },
-        [&] { tree.show_folder(as_list(deepest)); });
+        "tree.deep.show_folder_first", "show_folder, 30 levels deep, first time",
+        [&] { attach_tree(tree, shell); }, [&] { tree.show_folder(as_list(deepest)); });
     report(
-        "show_folder, the deepest folder (again)", [] {},
+        "tree.deep.show_folder_again", "show_folder, 30 levels deep, again", [] {},
         [&] { tree.show_folder(as_list(deepest)); });
     expand_all(tree.root);
     full_rebuild(tree);
     std::printf("  (%zu rows listed, %zu on the page)\n", tree.visible_rows.size(),
                 tree.page_rows.size());
     report(
-        "full rebuild, the path expanded", [] {}, [&] { full_rebuild(tree); });
+        "tree.deep.full_rebuild", "full rebuild, 30 levels expanded", [] {},
+        [&] { full_rebuild(tree); });
     report(
-        "paint", [] {}, [&] { tree.paint(); });
+        "tree.deep.paint", "paint, 30 levels expanded", [] {}, [&] { tree.paint(); });
+}
+
+void bench_many(tree_view_t& tree) {
+    fake_shell_t shell;
+    for (int g = 0; g < GROUPS; ++g) {
+        fake_folder_t* group = shell.root->add(numbered(L"group", g));
+        for (int i = 1; i < PER_GROUP; ++i) group->add(numbered(L"folder", i));
+    }
+    attach_tree(tree, shell);
+    IShellFolder* desktop = tree.desktop_sf.Get();
+    refresh_children(desktop, &tree.root);
+    for (tree_node_t* group = tree.root.first_child; group; group = group->next_sibling)
+        refresh_children(desktop, group);
+    tree.root.expanded = true;
+    full_rebuild(tree);
+
+    std::printf("\n%d folders under the desktop, %d under each of them\n", GROUPS, PER_GROUP - 1);
+    std::printf("  (%zu nodes known, %zu rows listed)\n", tree.all_nodes.size(),
+                tree.visible_rows.size());
+    report(
+        "tree.many.full_rebuild_collapsed", "full rebuild, 50 000 known, the groups collapsed",
+        [] {}, [&] { full_rebuild(tree); });
+    expand_all(tree.root);
+    full_rebuild(tree);
+    std::printf("  (%zu nodes known, %zu rows listed)\n", tree.all_nodes.size(),
+                tree.visible_rows.size());
+    report(
+        "tree.many.full_rebuild_expanded", "full rebuild, 50 000 known, every one listed", [] {},
+        [&] { full_rebuild(tree); });
+    report(
+        "tree.many.paint", "paint, 50 000 listed", [] {}, [&] { tree.paint(); });
+    attach_tree(tree, shell); // the 50 000 nodes go before the shell does
 }
 
 } // namespace
@@ -184,6 +205,7 @@ int main(int argc, char** argv) {
 
     bench_wide(*window->tree);
     bench_deep(*window->tree);
+    bench_many(*window->tree);
 
     SendMessageW(window->handle, WM_CLOSE, 0, 0);
     CloseHandle(g_settings);

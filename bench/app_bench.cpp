@@ -1,0 +1,342 @@
+// In-process figures of one main window over the real shell: what the window adds to
+// each navigation of its browser, beside the browser's own time for it, and what one
+// save of the settings file writes. Checks nothing. Run under Wine with a display:
+// wine app_bench.exe [runs]
+#include <windows.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "address/address_view.h"
+#include "app/app.h"
+#include "app/com.h"
+#include "app/ebe.h"
+#include "app/main_window.h"
+#include "bench/figures.h"
+#include "bench/pin_folders.h"
+#include "settings/settings_format.h"
+#include "tree/tree_view.h"
+
+namespace {
+
+int runs = 15;
+
+void pump_until(const std::function<bool()>& done) {
+    const ULONGLONG deadline = GetTickCount64() + 10000;
+    while (!done() && GetTickCount64() < deadline) {
+        MSG msg;
+        // The last window's close posts WM_QUIT; this loop outlives it.
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) continue;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        if (!done()) MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+}
+
+[[noreturn]] void fail(const char* what) {
+    std::fprintf(stderr, "%s\n", what);
+    std::fflush(stderr);
+    std::exit(1);
+}
+
+task_idlist parse(const std::wstring& path) {
+    IShellFolder* desktop = nullptr;
+    SHGetDesktopFolder(&desktop);
+    ITEMIDLIST* list = nullptr;
+    if (desktop)
+        desktop->ParseDisplayName(nullptr, nullptr, const_cast<wchar_t*>(path.c_str()), nullptr,
+                                  &list, nullptr);
+    if (desktop) desktop->Release();
+    if (!list) fail("a bench folder does not parse");
+    return task_idlist(list);
+}
+
+bool same_list(const ITEMIDLIST* a, const ITEMIDLIST* b) {
+    if (!a || !b) return false;
+    const std::size_t length = idlist_length(a);
+    return length == idlist_length(b) && std::memcmp(a, b, length) == 0;
+}
+
+// Notes when the browser reports. One is advised before the window's own sink and one
+// after it, so that their two pending reports bracket what the window does.
+struct probe_t final : IExplorerBrowserEvents {
+    const main_window_t* window = nullptr;
+    double pending = 0, complete = 0;
+    int completions = 0;
+    bool window_had_folder = false; // whether the window's sink had already seen it
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
+        *object = nullptr;
+        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IExplorerBrowserEvents))
+            return E_NOINTERFACE;
+        *object = static_cast<IExplorerBrowserEvents*>(this);
+        return S_OK;
+    }
+    // Lives as long as the process: the browser's references need no counting.
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    HRESULT STDMETHODCALLTYPE OnNavigationPending(PCIDLIST_ABSOLUTE folder) override {
+        pending = now_ms();
+        window_had_folder = same_list(window->ebe->folder.get(), folder);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnViewCreated(IShellView*) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE OnNavigationComplete(PCIDLIST_ABSOLUTE) override {
+        complete = now_ms();
+        ++completions;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE OnNavigationFailed(PCIDLIST_ABSOLUTE) override {
+        fail("the browser failed a navigation");
+    }
+};
+
+probe_t before, after;
+
+// Puts the window's sink between the two probes; the browser reports in advise order.
+void bracket_sink(main_window_t* window) {
+    before.window = after.window = window;
+    window->eb->Unadvise(window->ebe->cookie);
+    DWORD cookie = 0;
+    window->eb->Advise(&before, &cookie);
+    window->eb->Advise(window->ebe, &window->ebe->cookie);
+    window->eb->Advise(&after, &cookie);
+}
+
+// Navigates and waits for the browser to report it done; the time from the call.
+double navigate(main_window_t* window, const ITEMIDLIST* list) {
+    const int done = after.completions;
+    const double start = now_ms();
+    window->eb->BrowseToIDList(list, 0);
+    pump_until([&] { return after.completions > done; });
+    if (after.completions == done) fail("the browser did not complete a navigation");
+    return after.complete - start;
+}
+
+// C:\zbench\level01\...\level15, with four sibling folders and eight files at each level.
+void make_levels() {
+    std::wstring path = L"C:\\zbench";
+    CreateDirectoryW(path.c_str(), nullptr);
+    for (int level = 1; level <= 15; ++level) {
+        wchar_t name[32];
+        for (int i = 1; i <= 4; ++i) {
+            swprintf(name, 32, L"\\other%d", i);
+            CreateDirectoryW((path + name).c_str(), nullptr);
+        }
+        for (int i = 1; i <= 8; ++i) {
+            swprintf(name, 32, L"\\file%d.txt", i);
+            HANDLE f = CreateFileW((path + name).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0,
+                                   nullptr);
+            if (f != INVALID_HANDLE_VALUE) CloseHandle(f);
+        }
+        swprintf(name, 32, L"\\level%02d", level);
+        path += name;
+        CreateDirectoryW(path.c_str(), nullptr);
+    }
+}
+
+std::wstring level_path(int depth) {
+    std::wstring path = L"C:\\zbench";
+    for (int level = 1; level <= depth; ++level) {
+        wchar_t name[32];
+        swprintf(name, 32, L"\\level%02d", level);
+        path += name;
+    }
+    return path;
+}
+
+std::vector<double> timed(const std::function<void()>& measure) {
+    std::vector<double> times;
+    measure();
+    for (int i = 0; i < runs; ++i) {
+        const double start = now_ms();
+        measure();
+        times.push_back(now_ms() - start);
+    }
+    return times;
+}
+
+void truncate_settings() {
+    SetFilePointer(g_settings, 0, nullptr, FILE_BEGIN);
+    SetEndOfFile(g_settings);
+}
+
+main_window_t* open_window() {
+    auto* window = new main_window_t;
+    pump_until([window] { return window->ebe->folder != nullptr; });
+    if (!window->ebe->folder) fail("the window did not reach a folder");
+    return window;
+}
+
+void close_window(main_window_t* window) {
+    SendMessageW(window->handle, WM_CLOSE, 0, 0);
+    pump_until([] { return main_windows.empty(); });
+}
+
+void bench_navigation() {
+    make_levels();
+    truncate_settings();
+    main_window_t* window = open_window();
+    bracket_sink(window);
+    const task_idlist desktop = idlist_copy("\0", 0);
+    std::printf("\nnavigation, from the desktop to C:\\zbench and N levels below it\n");
+    for (int depth : {1, 5, 15}) {
+        const task_idlist target = parse(level_path(depth));
+        std::vector<double> total, share, own, set_folder, show_folder, save;
+        for (int run = -1; run < runs; ++run) {
+            navigate(window, desktop.get());
+            const double whole = navigate(window, target.get());
+            if (before.window_had_folder || !after.window_had_folder)
+                fail("the browser does not report to its sinks in advise order");
+            const double window_part = after.pending - before.pending;
+            if (run < 0) continue;
+            total.push_back(whole);
+            share.push_back(window_part);
+            own.push_back(whole - window_part);
+        }
+        // The same three steps again, each alone, the browser standing on the target.
+        set_folder = timed([&] { window->address->set_folder(target.get()); });
+        show_folder = timed([&] { window->tree->show_folder(target.get()); });
+        save = timed([&] { window->save_settings(); });
+
+        const std::string key = "nav.depth" + std::to_string(depth) + ".";
+        const std::string label = std::to_string(depth) + (depth == 1 ? " level" : " levels");
+        print_figure((key + "zelvon").c_str(), (label + ": zelvon's share, in the event").c_str(),
+                     "ms", share);
+        print_figure((key + "set_folder").c_str(), "  of which address->set_folder", "ms",
+                     set_folder);
+        print_figure((key + "show_folder").c_str(), "  of which tree->show_folder", "ms",
+                     show_folder);
+        print_figure((key + "save").c_str(), "  of which save_settings", "ms", save);
+        print_figure((key + "browser").c_str(), (label + ": the browser's own").c_str(), "ms", own);
+        print_figure((key + "total").c_str(), (label + ": BrowseToIDList to complete").c_str(),
+                     "ms", total);
+        print_figure((key + "ratio").c_str(), (label + ": ratio zelvon / browser").c_str(), "x",
+                     ratios(share, own));
+    }
+    close_window(window);
+}
+
+// ---- Writes to the settings file, counted where the program's code calls them: the
+// code is linked into this executable, so its calls go through this image's imports.
+
+using write_file_t = BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
+write_file_t real_write_file = nullptr;
+bool counting = false;
+int write_calls = 0;
+std::uint64_t bytes_written = 0;
+
+BOOL WINAPI counting_write_file(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
+                                LPOVERLAPPED overlapped) {
+    if (counting && file == g_settings) {
+        ++write_calls;
+        bytes_written += size;
+    }
+    return real_write_file(file, data, size, written, overlapped);
+}
+
+void patch_write_file() {
+    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
+    const auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
+    const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& dir =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    for (auto* imports = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress);
+         imports->Name; ++imports) {
+        if (lstrcmpiA(reinterpret_cast<char*>(base + imports->Name), "kernel32.dll") != 0) continue;
+        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + imports->OriginalFirstThunk);
+        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + imports->FirstThunk);
+        for (; names->u1.AddressOfData; ++names, ++slots) {
+            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
+            const auto* by_name =
+                reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (std::strcmp(reinterpret_cast<const char*>(by_name->Name), "WriteFile") != 0)
+                continue;
+            DWORD old = 0;
+            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &old);
+            real_write_file = reinterpret_cast<write_file_t>(slots->u1.Function);
+            slots->u1.Function = reinterpret_cast<ULONG_PTR>(&counting_write_file);
+            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, old, &old);
+            return;
+        }
+    }
+    fail("WriteFile is not among this executable's imports");
+}
+
+void bench_save(const char* key, const char* label, const std::vector<std::uint8_t>& file) {
+    truncate_settings();
+    if (!file.empty()) {
+        DWORD written = 0;
+        WriteFile(g_settings, file.data(), DWORD(file.size()), &written, nullptr);
+    }
+    main_window_t* window = open_window();
+    int pins = 0;
+    for (const tree_node_t* node : window->tree->all_nodes) pins += node->pinned;
+    std::vector<double> calls, bytes, times;
+    for (int run = 0; run < runs; ++run) {
+        write_calls = 0;
+        bytes_written = 0;
+        counting = true;
+        const double start = now_ms();
+        window->save_settings();
+        times.push_back(now_ms() - start);
+        counting = false;
+        calls.push_back(write_calls);
+        bytes.push_back(double(bytes_written));
+    }
+    const std::string k = std::string("save.") + key + ".";
+    const std::string l = std::string(label) + " (" + std::to_string(pins) + " pinned)";
+    print_figure((k + "calls").c_str(), (l + ": WriteFile calls").c_str(), "calls", calls);
+    print_figure((k + "bytes").c_str(), (l + ": bytes written").c_str(), "bytes", bytes);
+    print_figure((k + "time").c_str(), (l + ": time").c_str(), "ms", times);
+    close_window(window);
+}
+
+void bench_saves() {
+    patch_write_file();
+    std::printf("\none save of the settings file\n");
+    bench_save("desktop", "the desktop, no pins", {});
+
+    std::vector<std::uint8_t> file;
+    put_i32(file, SETTINGS_MAGIC);
+    for (std::int32_t v : {300, 0, 0, 1024, 768}) put_i32(file, v);
+    write_pidl_record(file, parse(L"C:\\windows").get());
+    const std::vector<std::wstring> folders = pin_folders();
+    put_i32(file, std::int32_t(folders.size()));
+    for (const std::wstring& folder : folders) write_pidl_record(file, parse(folder).get());
+    bench_save("pins", "C:\\windows, 20 pins saved", file);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc > 1) runs = std::max(1, std::atoi(argv[1]));
+    CoInitialize(nullptr);
+    OleInitialize(nullptr);
+    g_font = CreateFontW(18, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_NATURAL_QUALITY,
+                         DEFAULT_PITCH, L"\u30e1\u30a4\u30ea\u30aa");
+    // A settings file of this run only, so the user's is never read or written.
+    wchar_t dir[MAX_PATH] = L"", path[MAX_PATH] = L"";
+    GetTempPathW(MAX_PATH, dir);
+    GetTempFileNameW(dir, L"zvb", 0, path);
+    g_settings = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (!g_font || g_settings == INVALID_HANDLE_VALUE) fail("cannot create the font or the file");
+    std::printf("app benchmark: %d timed runs each\n", runs);
+
+    bench_navigation();
+    bench_saves();
+
+    CloseHandle(g_settings);
+    DeleteObject(g_font);
+    return 0;
+}
