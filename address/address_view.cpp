@@ -40,20 +40,12 @@ address_view_t::address_view_t(main_window_t* owner) : mw(owner) {
     pidl.reset(drives);
     if (pidl) {
         // The start segment keeps the rectangle exactly as measured.
-        names.push_back(display_name(pidl.get()));
+        names.push_back(display_name_of(desktop.Get(), pidl.get()));
         RECT r{0, 0, 0, 24};
         measure(names.back().get(), r);
         rects.push_back(r);
     }
     paint();
-}
-
-task_string address_view_t::display_name(const ITEMIDLIST* list) const {
-    STRRET name;
-    wchar_t* text = nullptr;
-    if (SUCCEEDED(desktop->GetDisplayNameOf(list, SHGDN_NORMAL, &name)))
-        StrRetToStrW(&name, list, &text);
-    return task_string(text);
 }
 
 void address_view_t::measure(const wchar_t* name, RECT& r) const {
@@ -106,7 +98,7 @@ void address_view_t::set_folder(const ITEMIDLIST* list) {
             end += idlist_read_u16(bytes + end);
             BYTE saved[2] = {bytes[end], bytes[end + 1]};
             bytes[end] = bytes[end + 1] = 0;
-            names.push_back(display_name(pidl.get()));
+            names.push_back(display_name_of(desktop.Get(), pidl.get()));
             RECT r{0, 0, 0, 24};
             measure(names.back().get(), r);
             widths.push_back(r.right);

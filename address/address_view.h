@@ -35,7 +35,6 @@ struct address_view_t {
     void paint();
 
 private:
-    task_string display_name(const ITEMIDLIST* list) const;
     void measure(const wchar_t* name, RECT& r) const;
     void click(int x, int y);
     void text_changed();

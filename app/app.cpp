@@ -17,23 +17,6 @@ HFONT g_font;
 HANDLE g_settings = INVALID_HANDLE_VALUE;
 std::vector<main_window_t*> main_windows;
 
-task_idlist idlist_copy(const void* list, std::size_t length) {
-    auto* copy = static_cast<ITEMIDLIST*>(CoTaskMemAlloc(length + 2));
-    if (copy) {
-        ZeroMemory(copy, length + 2);
-        CopyMemory(copy, list, length);
-    }
-    return task_idlist(copy);
-}
-
-task_idlist idlist_copy(const void* list) {
-    return idlist_copy(list, idlist_length(list));
-}
-
-task_idlist idlist_from_bytes(const byte_list& list) {
-    return idlist_copy(list.data(), list.size() - 2);
-}
-
 void init_gui() {
     fatal_function(FUNC_INIT_GUI);
     OleInitialize(nullptr);

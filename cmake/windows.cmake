@@ -11,6 +11,7 @@ target_compile_options(zelvon_core PRIVATE -gdwarf-4)
 
 add_library(zelvon_win STATIC
     app/app.cpp
+    app/com.cpp
     app/main_window.cpp
     app/ebe.cpp
     app/surface.cpp

@@ -119,10 +119,7 @@ bool refresh_children(IShellFolder* desktop_sf, tree_node_t* node) {
         if (child) {
             CoTaskMemFree(item);
         } else {
-            wchar_t* name = nullptr;
-            STRRET text;
-            if (SUCCEEDED(folder->GetDisplayNameOf(item, SHGDN_NORMAL, &text)))
-                StrRetToStrW(&text, item, &name);
+            wchar_t* name = display_name_of(folder.Get(), item).release();
             // A folder's item ID can carry its last-write time, so one written into
             // since the last look comes back under other bytes. Matched by its name it
             // keeps its pin, its flags and what is known below it.

@@ -33,11 +33,7 @@ const ITEMIDLIST* next_item(const ITEMIDLIST* item) {
 
 task_string display_name(IShellFolder* desktop_sf, const ITEMIDLIST* list, std::size_t items) {
     task_idlist prefix = idlist_copy(list, idlist_prefix_length(list, items));
-    STRRET name;
-    wchar_t* text = nullptr;
-    if (prefix && SUCCEEDED(desktop_sf->GetDisplayNameOf(prefix.get(), SHGDN_NORMAL, &name)))
-        StrRetToStrW(&name, prefix.get(), &text);
-    return task_string(text);
+    return prefix ? display_name_of(desktop_sf, prefix.get()) : nullptr;
 }
 
 bool same_name(const wchar_t* a, const wchar_t* b) {
@@ -71,9 +67,7 @@ tree_view_t::tree_view_t(main_window_t* owner) : mw(owner) {
     // clang-format off
     fatal_check(SUCCEEDED ( ::SHGetDesktopFolder( &desktop_sf ) ));
     // clang-format on
-    STRRET name;
-    if (SUCCEEDED(desktop_sf->GetDisplayNameOf(nullptr, SHGDN_NORMAL, &name)))
-        StrRetToStrW(&name, nullptr, &root.name);
+    root.name = display_name_of(desktop_sf.Get(), nullptr).release();
     SHGetKnownFolderIDList(FOLDERID_Desktop, 0, nullptr, &root.pidl);
     if (!root.pidl) root.pidl = idlist_copy("\0", 0).release(); // the desktop is the empty list
 
