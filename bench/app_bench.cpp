@@ -21,25 +21,13 @@
 #include "bench/figures.h"
 #include "bench/pin_folders.h"
 #include "settings/settings_format.h"
+#include "tests/support/com_object.h"
+#include "tests/support/process_state.h"
 #include "tree/tree_view.h"
 
 namespace {
 
 int runs = 15;
-
-void pump_until(const std::function<bool()>& done) {
-    const ULONGLONG deadline = GetTickCount64() + 10000;
-    while (!done() && GetTickCount64() < deadline) {
-        MSG msg;
-        // The last window's close posts WM_QUIT; this loop outlives it.
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            if (msg.message == WM_QUIT) continue;
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        if (!done()) MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
-    }
-}
 
 [[noreturn]] void fail(const char* what) {
     std::fprintf(stderr, "%s\n", what);
@@ -67,22 +55,12 @@ bool same_list(const ITEMIDLIST* a, const ITEMIDLIST* b) {
 
 // Notes when the browser reports. One is advised before the window's own sink and one
 // after it, so that their two pending reports bracket what the window does.
-struct probe_t final : IExplorerBrowserEvents {
+struct probe_t final : lasting_t<IExplorerBrowserEvents> {
     const main_window_t* window = nullptr;
     double pending = 0, complete = 0;
     int completions = 0;
     bool window_had_folder = false; // whether the window's sink had already seen it
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        *object = nullptr;
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IExplorerBrowserEvents))
-            return E_NOINTERFACE;
-        *object = static_cast<IExplorerBrowserEvents*>(this);
-        return S_OK;
-    }
-    // Lives as long as the process: the browser's references need no counting.
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
     HRESULT STDMETHODCALLTYPE OnNavigationPending(PCIDLIST_ABSOLUTE folder) override {
         pending = now_ms();
         window_had_folder = same_list(window->ebe->folder.get(), folder);
@@ -319,24 +297,12 @@ void bench_saves() {
 
 int main(int argc, char** argv) {
     if (argc > 1) runs = std::max(1, std::atoi(argv[1]));
-    CoInitialize(nullptr);
-    OleInitialize(nullptr);
-    g_font = CreateFontW(18, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_NATURAL_QUALITY,
-                         DEFAULT_PITCH, L"\u30e1\u30a4\u30ea\u30aa");
-    // A settings file of this run only, so the user's is never read or written.
-    wchar_t dir[MAX_PATH] = L"", path[MAX_PATH] = L"";
-    GetTempPathW(MAX_PATH, dir);
-    GetTempFileNameW(dir, L"zvb", 0, path);
-    g_settings = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (!g_font || g_settings == INVALID_HANDLE_VALUE) fail("cannot create the font or the file");
+    if (!open_process_state(L"zvb")) fail("cannot create the font or the file");
     std::printf("app benchmark: %d timed runs each\n", runs);
 
     bench_navigation();
     bench_saves();
 
-    CloseHandle(g_settings);
-    DeleteObject(g_font);
+    close_process_state();
     return 0;
 }

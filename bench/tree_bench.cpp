@@ -16,6 +16,7 @@
 #include "app/main_window.h"
 #include "bench/figures.h"
 #include "tests/support/fake_shell.h"
+#include "tests/support/process_state.h"
 #include "tree/tree_view.h"
 
 namespace {
@@ -42,29 +43,10 @@ void report(const char* key, const char* what, const std::function<void()>& prep
     print_figure(key, what, "ms", times);
 }
 
-void pump_until(const std::function<bool()>& done) {
-    const ULONGLONG deadline = GetTickCount64() + 10000;
-    while (!done() && GetTickCount64() < deadline) {
-        MSG msg;
-        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-        }
-        Sleep(5);
-    }
-}
-
 std::wstring numbered(const wchar_t* prefix, int i) {
     wchar_t text[32];
     swprintf(text, 32, L"%ls %05d", prefix, i);
     return text;
-}
-
-void full_rebuild(tree_view_t& tree) {
-    tree.rebuild_all_nodes();
-    tree.rebuild_visible_rows();
-    tree.rebuild_page_rows();
-    tree.paint();
 }
 
 void expand_all(tree_node_t& node) {
@@ -102,12 +84,12 @@ void bench_wide(tree_view_t& tree) {
         "tree.wide.show_folder", "show_folder, the last of 10 000 siblings", [] {},
         [&] { tree.show_folder(as_list(last_list)); });
     tree.root.expanded = true;
-    full_rebuild(tree);
+    rebuild_tree(tree);
     std::printf("  (%zu rows listed, %zu on the page)\n", tree.visible_rows.size(),
                 tree.page_rows.size());
     report(
         "tree.wide.full_rebuild", "full rebuild, 10 000 siblings listed", [] {},
-        [&] { full_rebuild(tree); });
+        [&] { rebuild_tree(tree); });
     report(
         "tree.wide.page_rows", "  of which rebuild_page_rows (publishes the scroll range)", [] {},
         [&] { tree.rebuild_page_rows(); });
@@ -134,12 +116,12 @@ void bench_deep(tree_view_t& tree) {
         "tree.deep.show_folder_again", "show_folder, 30 levels deep, again", [] {},
         [&] { tree.show_folder(as_list(deepest)); });
     expand_all(tree.root);
-    full_rebuild(tree);
+    rebuild_tree(tree);
     std::printf("  (%zu rows listed, %zu on the page)\n", tree.visible_rows.size(),
                 tree.page_rows.size());
     report(
         "tree.deep.full_rebuild", "full rebuild, 30 levels expanded", [] {},
-        [&] { full_rebuild(tree); });
+        [&] { rebuild_tree(tree); });
     report(
         "tree.deep.paint", "paint, 30 levels expanded", [] {}, [&] { tree.paint(); });
 }
@@ -156,21 +138,21 @@ void bench_many(tree_view_t& tree) {
     for (tree_node_t* group = tree.root.first_child; group; group = group->next_sibling)
         refresh_children(desktop, group);
     tree.root.expanded = true;
-    full_rebuild(tree);
+    rebuild_tree(tree);
 
     std::printf("\n%d folders under the desktop, %d under each of them\n", GROUPS, PER_GROUP - 1);
     std::printf("  (%zu nodes known, %zu rows listed)\n", tree.all_nodes.size(),
                 tree.visible_rows.size());
     report(
         "tree.many.full_rebuild_collapsed", "full rebuild, 50 000 known, the groups collapsed",
-        [] {}, [&] { full_rebuild(tree); });
+        [] {}, [&] { rebuild_tree(tree); });
     expand_all(tree.root);
-    full_rebuild(tree);
+    rebuild_tree(tree);
     std::printf("  (%zu nodes known, %zu rows listed)\n", tree.all_nodes.size(),
                 tree.visible_rows.size());
     report(
         "tree.many.full_rebuild_expanded", "full rebuild, 50 000 known, every one listed", [] {},
-        [&] { full_rebuild(tree); });
+        [&] { rebuild_tree(tree); });
     report(
         "tree.many.paint", "paint, 50 000 listed", [] {}, [&] { tree.paint(); });
     attach_tree(tree, shell); // the 50 000 nodes go before the shell does
@@ -180,18 +162,7 @@ void bench_many(tree_view_t& tree) {
 
 int main(int argc, char** argv) {
     if (argc > 1) runs = std::max(1, std::atoi(argv[1]));
-    CoInitialize(nullptr);
-    OleInitialize(nullptr);
-    g_font = CreateFontW(18, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_NATURAL_QUALITY,
-                         DEFAULT_PITCH, L"\u30e1\u30a4\u30ea\u30aa");
-    // A settings file of this run only, so the user's is never read or written.
-    wchar_t dir[MAX_PATH] = L"", path[MAX_PATH] = L"";
-    GetTempPathW(MAX_PATH, dir);
-    GetTempFileNameW(dir, L"zvb", 0, path);
-    g_settings = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    if (!g_font || g_settings == INVALID_HANDLE_VALUE) {
+    if (!open_process_state(L"zvb")) {
         std::fprintf(stderr, "cannot create the font or the settings file\n");
         return 2;
     }
@@ -208,7 +179,6 @@ int main(int argc, char** argv) {
     bench_many(*window->tree);
 
     SendMessageW(window->handle, WM_CLOSE, 0, 0);
-    CloseHandle(g_settings);
-    DeleteObject(g_font);
+    close_process_state();
     return 0;
 }

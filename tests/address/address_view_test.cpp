@@ -16,6 +16,7 @@
 #include "app/app.h"
 #include "app/ebe.h"
 #include "app/main_window.h"
+#include "tests/support/dib.h"
 #include "tests/support/win_test_support.h"
 
 namespace {
@@ -168,45 +169,17 @@ struct guarded_list_t {
     }
 };
 
-// The bar's off-screen image, copied into a DIB so that every pixel reads exactly.
-struct snapshot_t {
-    int width = 0, height = 0;
-    std::vector<std::uint32_t> pixels;
-
-    explicit snapshot_t(const address_view_t* view) {
-        BITMAP bm{};
-        GetObjectW(GetCurrentObject(view->mem_dc, OBJ_BITMAP), sizeof bm, &bm);
-        width = bm.bmWidth;
-        height = bm.bmHeight;
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = width;
-        info.bmiHeader.biHeight = -height;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        HDC dc = CreateCompatibleDC(nullptr);
-        void* raw = nullptr;
-        HBITMAP dib = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &raw, nullptr, 0);
-        if (!dib) return;
-        HGDIOBJ old = SelectObject(dc, dib);
-        BitBlt(dc, 0, 0, width, height, view->mem_dc, 0, 0, SRCCOPY);
-        GdiFlush();
-        const auto* bits = static_cast<const std::uint32_t*>(raw);
-        pixels.assign(bits, bits + std::size_t(width) * height);
-        SelectObject(dc, old);
-        DeleteObject(dib);
-        DeleteDC(dc);
-    }
-
-    // 0xRRGGBB.
-    std::uint32_t at(int x, int y) const { return pixels[std::size_t(y) * width + x] & 0xFFFFFF; }
-};
+// The bar's off-screen image, copied out so that every pixel reads exactly.
+picture_t bar_picture(const address_view_t* view) {
+    BITMAP bm{};
+    GetObjectW(GetCurrentObject(view->mem_dc, OBJ_BITMAP), sizeof bm, &bm);
+    return picture_t(view->mem_dc, bm.bmWidth, bm.bmHeight);
+}
 
 // The bar as painted, its text excepted: white, with a black arrowhead pointing right in
 // the 16-pixel gap after every segment, the last one included.
 void expect_bar_painted(const address_view_t* view) {
-    const snapshot_t s(view);
+    const picture_t s = bar_picture(view);
     ASSERT_FALSE(s.pixels.empty()) << "no image to read";
     const auto in_text = [&](int x, int y) {
         for (const RECT& r : view->rects)

@@ -32,6 +32,13 @@ void expect_tree_marks(HWND tree, const item_list& folder) {
     EXPECT_TRUE(marked()) << "the current folder's row at depth " << depth;
 }
 
+// The browser, the bar and the tree all show the folder.
+void expect_every_pane_shows(HWND window, const panes_t& panes, const item_list& folder) {
+    expect_browser_shows(window, folder);
+    expect_segments_for(panes.address, folder);
+    expect_tree_marks(panes.tree, folder);
+}
+
 // Keys as the keyboard delivers them, through the process's message queue: the text
 // replaces the editor's, and a line break stands for Enter.
 void type(HWND edit, const std::wstring& text) {
@@ -45,8 +52,7 @@ bool same_path(const std::wstring& a, const std::wstring& b) {
 
 // Opens the editor by a click right of the last segment.
 void click_past_the_segments(HWND bar) {
-    send_button(bar, WM_LBUTTONDOWN, client_rect(bar).right - 5, 10);
-    send_button(bar, WM_LBUTTONUP, client_rect(bar).right - 5, 10);
+    send_click(bar, client_rect(bar).right - 5, 10);
 }
 
 } // namespace
@@ -63,15 +69,10 @@ TEST(AddressBar, FirstSegmentTakesEveryPaneToTheComputerWhereTheEditorOpensEmpty
     HWND window = app.wait_for_window();
     ASSERT_TRUE(window);
     const panes_t panes = find_panes(window);
-    expect_browser_shows(window, windows);
-    expect_segments_for(panes.address, windows);
-    expect_tree_marks(panes.tree, windows);
+    expect_every_pane_shows(window, panes, windows);
 
-    send_button(panes.address, WM_LBUTTONDOWN, 5, 10);
-    send_button(panes.address, WM_LBUTTONUP, 5, 10);
-    expect_browser_shows(window, computer);
-    expect_segments_for(panes.address, computer);
-    expect_tree_marks(panes.tree, computer);
+    send_click(panes.address, 5, 10);
+    expect_every_pane_shows(window, panes, computer);
 
     // The computer has no path of its own to edit; a text that names nothing is dropped.
     HWND edit = find_child(panes.address, L"EDIT");
@@ -122,9 +123,7 @@ TEST(AddressBar, EditorHoldsThePathAndEnterTakesEveryPaneToTheTypedFolder) {
     EXPECT_EQ(browser_item_count(panes.browser), folder_item_count(windows));
     PostMessageW(edit, WM_CHAR, L'\r', 1);
     EXPECT_TRUE(wait_until([&] { return !IsWindowVisible(edit); }));
-    expect_browser_shows(window, system32);
-    expect_segments_for(panes.address, system32);
-    expect_tree_marks(panes.tree, system32);
+    expect_every_pane_shows(window, panes, system32);
 
     const settings_image_t saved = decode_settings(close_and_read(app, window));
     ASSERT_TRUE(saved.valid);

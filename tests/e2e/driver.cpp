@@ -4,6 +4,8 @@
 #include <shlobj.h>
 #include <tlhelp32.h>
 
+#include "tests/support/dib.h"
+
 namespace e2e {
 
 namespace {
@@ -318,26 +320,8 @@ snapshot_t::snapshot_t(HWND window) {
     if (width_ <= 0 || height_ <= 0) return;
     POINT origin{0, 0};
     ClientToScreen(window, &origin);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width_;
-    info.bmiHeader.biHeight = -height_;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
     HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (bitmap) {
-        HGDIOBJ old = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width_, height_, screen, origin.x, origin.y, SRCCOPY);
-        GdiFlush();
-        const auto* p = static_cast<const std::uint32_t*>(bits);
-        pixels_.assign(p, p + std::size_t(width_) * std::size_t(height_));
-        SelectObject(memory, old);
-        DeleteObject(bitmap);
-    }
-    DeleteDC(memory);
+    pixels_ = copy_pixels(screen, origin.x, origin.y, width_, height_);
     ReleaseDC(nullptr, screen);
 }
 
@@ -498,6 +482,11 @@ void send_button(HWND window, UINT message, int x, int y) {
     SendMessageTimeoutW(window, message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0,
                         MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)), SMTO_NORMAL,
                         WAIT_MS, &result);
+}
+
+void send_click(HWND window, int x, int y) {
+    send_button(window, WM_LBUTTONDOWN, x, y);
+    send_button(window, WM_LBUTTONUP, x, y);
 }
 
 POINT screen_point(HWND window, int x, int y) {

@@ -154,6 +154,8 @@ void drag(HWND window, int from_x, int to_x, int y);
 
 // A press or a release at the client point, sent: handled when this returns.
 void send_button(HWND window, UINT message, int x, int y);
+// A press, then a release at the same client point, both sent.
+void send_click(HWND window, int x, int y);
 
 // Real pointer input, as the mouse gives it: the pointer is put on the screen point,
 // and the button goes to whichever window is under it or holds the capture.

@@ -37,13 +37,8 @@ bool row_is(const snapshot_t& s, int row, const char* background, int depth) {
     return look.background == background && look.depth == depth;
 }
 
-void click(HWND window, int x, int y) {
-    send_button(window, WM_LBUTTONDOWN, x, y);
-    send_button(window, WM_LBUTTONUP, x, y);
-}
-
 void click_pin(HWND tree, int row) {
-    click(tree, client_rect(tree).right - 11, 20 * row + 10);
+    send_click(tree, client_rect(tree).right - 11, 20 * row + 10);
 }
 
 // Inside the name of a row at that depth, which begins 20 pixels right of its triangle.
@@ -95,7 +90,7 @@ TEST(Tree, GlyphListsTheDesktopsFoldersAndANamePressBrowsesThere) {
     })) << describe_rows(tree);
 
     // A press on a name sends the browser there; the tree marks that row instead.
-    click(tree, name_x(1), 20 * target_row + 10);
+    send_click(tree, name_x(1), 20 * target_row + 10);
     expect_browser_shows(window, *target);
     EXPECT_TRUE(wait_for_tree(tree, rows, [&](const snapshot_t& s) {
         return row_is(s, 0, "plain", 0) && row_is(s, target_row, "current", 1);
@@ -126,7 +121,7 @@ TEST(Tree, PinIsSavedAtOnceAndListedUnderCollapsedFoldersAfterARestart) {
             return row_is(s, 0, "plain", 0) && row_is(s, 1, "current", depth);
         })) << describe_rows(tree);
 
-        click(tree, 10 * depth + 7, 30);
+        send_click(tree, 10 * depth + 7, 30);
         ASSERT_TRUE(wait_for_tree(tree, rows, [&](const snapshot_t& s) {
             return tree_row(s, 1).expanded && row_is(s, 2, "plain", depth + 1) &&
                    !tree_row(s, 2).solid_head;
@@ -161,7 +156,7 @@ TEST(Tree, PinIsSavedAtOnceAndListedUnderCollapsedFoldersAfterARestart) {
     })) << describe_rows(tree);
 
     // Away from its parent the pin stays, with none of the folders above it.
-    click(tree, name_x(0), 10);
+    send_click(tree, name_x(0), 10);
     expect_browser_shows(window, {});
     EXPECT_TRUE(wait_for_tree(tree, 2, [&](const snapshot_t& s) {
         return row_is(s, 0, "current", 0) && row_is(s, 1, "pinned", depth + 1) &&
@@ -189,7 +184,7 @@ TEST(Tree, NameDraggedOutOpensAWindowAtThePointerOnThatFolderWithTheSamePins) {
     ASSERT_TRUE(wait_for_tree(tree, 2, [&](const snapshot_t& s) {
         return row_is(s, 0, "current", 0) && row_is(s, 1, "pinned", depth);
     })) << describe_rows(tree);
-    click(tree, 10 * depth + 7, 30);
+    send_click(tree, 10 * depth + 7, 30);
     ASSERT_TRUE(wait_for_tree(tree, 2 + int(subfolders.size()), [&](const snapshot_t& s) {
         return row_is(s, 2, "plain", depth + 1);
     })) << describe_rows(tree);

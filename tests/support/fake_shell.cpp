@@ -6,6 +6,7 @@
 #include <cstring>
 #include <utility>
 
+#include "tests/support/com_object.h"
 #include "tree/tree_view.h"
 
 using Microsoft::WRL::ComPtr;
@@ -37,26 +38,10 @@ ITEMIDLIST* new_item(const id_bytes_t& id) {
     return reinterpret_cast<ITEMIDLIST*>(p);
 }
 
-class fake_enum_t final : public IEnumIDList {
+class fake_enum_t final : public counted_t<IEnumIDList> {
 public:
     fake_enum_t(std::vector<id_bytes_t> snapshot, std::size_t at)
         : items(std::move(snapshot)), pos(at) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
-        *object = nullptr;
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IEnumIDList))
-            return E_NOINTERFACE;
-        *object = static_cast<IEnumIDList*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = InterlockedDecrement(&refs);
-        if (left == 0) delete this;
-        return left;
-    }
 
     HRESULT STDMETHODCALLTYPE Next(ULONG celt, PITEMID_CHILD* rgelt, ULONG* fetched) override {
         if (!rgelt || (celt > 1 && !fetched)) return E_INVALIDARG;
@@ -81,32 +66,15 @@ public:
     }
 
 private:
-    LONG refs = 1;
     std::vector<id_bytes_t> items;
     std::size_t pos;
 };
 
-class fake_shell_folder_t final : public IShellFolder {
+class fake_shell_folder_t final : public counted_t<IShellFolder> {
 public:
     fake_shell_folder_t(std::shared_ptr<fake_folder_t> at, std::shared_ptr<fake_calls_t> log,
                         bool desktop)
         : folder(std::move(at)), calls(std::move(log)), is_desktop(desktop) {}
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        if (!object) return E_POINTER;
-        *object = nullptr;
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IShellFolder))
-            return E_NOINTERFACE;
-        *object = static_cast<IShellFolder*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = InterlockedDecrement(&refs);
-        if (left == 0) delete this;
-        return left;
-    }
 
     HRESULT STDMETHODCALLTYPE EnumObjects(HWND owner, SHCONTF flags, IEnumIDList** out) override {
         if (!out) return E_POINTER;
@@ -192,7 +160,6 @@ public:
     }
 
 private:
-    LONG refs = 1;
     std::shared_ptr<fake_folder_t> folder;
     std::shared_ptr<fake_calls_t> calls;
     bool is_desktop;
@@ -348,6 +315,10 @@ void attach_tree(tree_view_t& tree, const fake_shell_t& shell) {
     tree.root.name = new_task_string(shell.root->name.c_str());
     tree.desktop_sf = shell.desktop();
     tree.scroll_info.nPos = 0;
+    rebuild_tree(tree);
+}
+
+void rebuild_tree(tree_view_t& tree) {
     tree.rebuild_all_nodes();
     tree.rebuild_visible_rows();
     tree.rebuild_page_rows();

@@ -98,6 +98,9 @@ id_bytes_t list_bytes(const ITEMIDLIST* list);
 // list, the fake root's name, no children, no flags, scrolled to the top, rebuilt.
 void attach_tree(tree_view_t& tree, const fake_shell_t& shell);
 
+// Every list of the tree made anew from its nodes, and the page painted.
+void rebuild_tree(tree_view_t& tree);
+
 // The desktop's empty list on the task allocator, as a root node holds it.
 ITEMIDLIST* new_empty_list();
 

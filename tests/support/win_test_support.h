@@ -1,12 +1,13 @@
 #pragma once
-// What the in-process Windows tests share: the process's settings file, a message pump
-// and a few readers of little-endian bytes and item ID lists.
+// What the in-process Windows tests share: the process's settings file, a settled main
+// window, a message pump (from process_state.h) and a few readers of little-endian bytes
+// and item ID lists.
 #include <windows.h>
 
 #include <cstdint>
-#include <functional>
 #include <vector>
 
+#include "tests/support/process_state.h"
 #include "tree/idlist.h"
 
 using bytes_t = std::vector<std::uint8_t>;
@@ -16,13 +17,12 @@ using bytes_t = std::vector<std::uint8_t>;
 void reset_settings(const bytes_t& bytes = {});
 bytes_t settings_bytes();
 
-// Dispatches this thread's messages until `done` holds or `timeout_ms` has passed;
-// true when `done` held. The explorer browser reports navigations through the queue.
-bool pump_until(const std::function<bool()>& done, DWORD timeout_ms = 10000);
-void pump_for(DWORD ms);
+struct main_window_t;
 
-// How many WM_QUIT messages the pump has taken out of the queue since the last call.
-int take_quits();
+// A main window over an empty settings file, once its browser has reported the desktop,
+// so nothing more arrives; and its close, with the quit it posts taken.
+main_window_t* open_settled_window();
+void close_window(main_window_t* window);
 
 inline std::int32_t i32_at(const bytes_t& bytes, std::size_t offset) {
     std::uint32_t v = 0;

@@ -7,39 +7,17 @@
 #include <set>
 #include <utility>
 
+#include "tests/support/dib.h"
+
 namespace {
 
 using pixels_t = std::set<std::pair<int, int>>;
 
-// A 32-bit top-down DIB section in a memory DC, so every pixel can be read exactly.
-struct surface_t {
+// A 40-pixel square to paint into, cleared to black.
+struct surface_t : dib_t {
     static constexpr int SIZE = 40;
-    HDC dc = CreateCompatibleDC(nullptr);
-    HBITMAP bitmap = nullptr;
-    HGDIOBJ old_bitmap = nullptr;
-    std::uint32_t* bits = nullptr;
 
-    surface_t() {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof info.bmiHeader;
-        info.bmiHeader.biWidth = SIZE;
-        info.bmiHeader.biHeight = -SIZE;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* raw = nullptr;
-        bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &raw, nullptr, 0);
-        bits = static_cast<std::uint32_t*>(raw);
-        old_bitmap = SelectObject(dc, bitmap);
-        clear();
-    }
-    ~surface_t() {
-        SelectObject(dc, old_bitmap);
-        DeleteObject(bitmap);
-        DeleteDC(dc);
-    }
-    surface_t(const surface_t&) = delete;
-    surface_t& operator=(const surface_t&) = delete;
+    surface_t() : dib_t(SIZE, SIZE) { clear(); }
 
     void clear() {
         GdiFlush();

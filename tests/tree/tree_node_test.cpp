@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/com_object.h"
 #include "tests/support/fake_shell.h"
 
 using Microsoft::WRL::ComPtr;
@@ -15,20 +16,10 @@ namespace {
 
 // Counts the task-allocator blocks handed out while it is registered and not yet freed,
 // so a test can tell that every list and name the tree let go of was freed.
-class task_memory_spy_t final : public IMallocSpy {
+// Static storage: COM may hold it past a test that leaked.
+class task_memory_spy_t final : public lasting_t<IMallocSpy> {
 public:
     LONG live = 0;
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        *object = nullptr;
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IMallocSpy))
-            return E_NOINTERFACE;
-        *object = static_cast<IMallocSpy*>(this);
-        return S_OK;
-    }
-    // Static storage: COM may hold it past a test that leaked.
-    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-    ULONG STDMETHODCALLTYPE Release() override { return 1; }
 
     SIZE_T STDMETHODCALLTYPE PreAlloc(SIZE_T cb) override { return cb; }
     void* STDMETHODCALLTYPE PostAlloc(void* actual) override {

@@ -8,52 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "app/ebe.h"
 #include "app/main_window.h"
+#include "tests/support/dib.h"
 #include "tests/support/fake_shell.h"
+#include "tests/support/tree_fixture.h"
 #include "tests/support/win_test_support.h"
 
 namespace {
 
 constexpr int WHITE = 255, LIGHT = 243, PALE = 230, MID = 179, DARK = 127, BLACK = 0;
-
-// What the tree's memory DC holds, copied into a 32-bit DIB so every pixel reads exactly.
-struct picture_t {
-    int width = 0, height = 0;
-    std::vector<std::uint32_t> pixels; // 0xRRGGBB
-
-    // The grey level of a pixel, or -1 when its channels differ.
-    int grey(int x, int y) const {
-        const std::uint32_t p = pixels[static_cast<std::size_t>(y * width + x)] & 0xFFFFFF;
-        const int r = p >> 16 & 0xFF, g = p >> 8 & 0xFF, b = p & 0xFF;
-        return r == g && g == b ? r : -1;
-    }
-};
-
-picture_t take_picture(HDC source, int width, int height) {
-    picture_t out;
-    out.width = width;
-    out.height = height;
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height; // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    HDC dc = CreateCompatibleDC(nullptr);
-    void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(dc, dib);
-    BitBlt(dc, 0, 0, width, height, source, 0, 0, SRCCOPY);
-    GdiFlush();
-    const auto* p = static_cast<const std::uint32_t*>(bits);
-    out.pixels.assign(p, p + static_cast<std::size_t>(width) * height);
-    SelectObject(dc, old);
-    DeleteObject(dib);
-    DeleteDC(dc);
-    return out;
-}
 
 enum class look_t { plain, current, pinned, current_pinned };
 
@@ -126,24 +89,8 @@ expect_t expected_pixel(const row_t& row, int x, int dy, int right) {
     return {under, under};
 }
 
-class TreePaintTest : public testing::Test {
+class TreePaintTest : public tree_fixture_t {
 protected:
-    static inline main_window_t* window = nullptr;
-
-    static void SetUpTestSuite() {
-        reset_settings();
-        window = new main_window_t;
-        EXPECT_TRUE(pump_until([] { return window->ebe->folder != nullptr; }));
-    }
-    static void TearDownTestSuite() {
-        SendMessageW(window->handle, WM_CLOSE, 0, 0);
-        pump_for(50);
-        take_quits();
-        window = nullptr;
-    }
-
-    fake_shell_t shell;
-    tree_view_t* tree = nullptr;
     std::vector<tree_node_t> nodes; // the painted rows; never linked into the tree
 
     void SetUp() override {
@@ -188,7 +135,7 @@ protected:
         }
         tree->paint();
         const RECT r = client();
-        picture_t picture = take_picture(tree->mem_dc, r.right, r.bottom);
+        picture_t picture(tree->mem_dc, r.right, r.bottom);
         for (tree_node_t& n : nodes) n.name = nullptr; // not the task allocator's
         return picture;
     }
@@ -210,6 +157,15 @@ protected:
                           << (e.one != e.other ? " or " + std::to_string(e.other) : "") << ";";
             }
         EXPECT_EQ(count, 0) << "row " << i << ":" << wrong.str();
+    }
+
+    // The second row's box read at a few points, independently of expect_row's model: its
+    // top and left edges, its inside and its bottom edge.
+    static void expect_second_row_box(const picture_t& p, int top_left, int inside, int bottom) {
+        EXPECT_EQ(p.grey(100, 20), top_left) << "top edge";
+        EXPECT_EQ(p.grey(0, 30), top_left) << "left edge";
+        EXPECT_EQ(p.grey(100, 30), inside) << "inside";
+        EXPECT_EQ(p.grey(100, 39), bottom) << "bottom edge";
     }
 
     void expect_white_below(const picture_t& p, int rows) {
@@ -238,10 +194,7 @@ TEST_F(TreePaintTest, ACurrentRowIsPaleWithLightTopAndLeftAndAHollowPin) {
     expect_row(p, 1, current);
     expect_white_below(p, 2);
     const int right = p.width;
-    EXPECT_EQ(p.grey(100, 20), LIGHT);
-    EXPECT_EQ(p.grey(0, 30), LIGHT);
-    EXPECT_EQ(p.grey(100, 30), PALE);
-    EXPECT_EQ(p.grey(100, 39), MID);
+    expect_second_row_box(p, LIGHT, PALE, MID);
     EXPECT_EQ(p.grey(right - 1, 20), PALE) << "the column right of the row box";
     EXPECT_EQ(p.grey(right - 11, 30), WHITE) << "a hollow pin is white inside, not pale";
 }
@@ -254,10 +207,7 @@ TEST_F(TreePaintTest, APinnedRowIsMidWithDarkBottomAndRightEdgesAndASolidPin) {
     expect_row(p, 2, {0});
     expect_white_below(p, 3);
     const int right = p.width;
-    EXPECT_EQ(p.grey(100, 20), PALE);
-    EXPECT_EQ(p.grey(0, 30), PALE);
-    EXPECT_EQ(p.grey(100, 30), MID);
-    EXPECT_EQ(p.grey(100, 39), DARK);
+    expect_second_row_box(p, PALE, MID, DARK);
     EXPECT_EQ(p.grey(right - 2, 25), DARK);
     EXPECT_EQ(p.grey(right - 1, 25), WHITE);
     EXPECT_EQ(p.grey(right - 11, 30), BLACK);

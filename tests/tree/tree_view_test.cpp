@@ -12,26 +12,12 @@
 #include "app/main_window.h"
 #include "settings/settings_format.h"
 #include "tests/support/fake_shell.h"
+#include "tests/support/tree_fixture.h"
 #include "tests/support/win_test_support.h"
 
 namespace {
 
 using names_t = std::vector<std::wstring>;
-
-// A main window once its browser has reported the desktop, so nothing more arrives.
-main_window_t* open_settled_window() {
-    reset_settings();
-    auto* window = new main_window_t;
-    EXPECT_TRUE(pump_until([window] { return window->ebe->folder != nullptr; }))
-        << "no navigation reported";
-    return window;
-}
-
-void close_window(main_window_t* window) {
-    SendMessageW(window->handle, WM_CLOSE, 0, 0);
-    pump_for(50);
-    take_quits();
-}
 
 std::wstring name_of(const tree_node_t* node) {
     return node->name ? node->name : L"(null)";
@@ -73,18 +59,8 @@ std::vector<byte_list> saved_pins() {
 
 // The tree of a window of the process, on a fake namespace of its own for each test:
 //   Desktop: A (A1), B (B1 (B2 (B3))), C
-class TreeViewTest : public testing::Test {
+class TreeViewTest : public tree_fixture_t {
 protected:
-    static inline main_window_t* window = nullptr;
-
-    static void SetUpTestSuite() { window = open_settled_window(); }
-    static void TearDownTestSuite() {
-        close_window(window);
-        window = nullptr;
-    }
-
-    fake_shell_t shell;
-    tree_view_t* tree = nullptr;
     fake_folder_t* a = shell.root->add(L"A");
     fake_folder_t* a1 = a->add(L"A1");
     fake_folder_t* b = shell.root->add(L"B");
@@ -113,6 +89,16 @@ protected:
     }
 
     void show(const id_bytes_t& list) { tree->show_folder(as_list(list)); }
+
+    // Finding B2 by its IDs from fresh counts enumerates the root, its first child
+    // whatever the path, and the folders on the way; not B2 itself, nor any other.
+    void expect_enumerated_on_the_way_to_b2() {
+        EXPECT_EQ(shell.root->enumerations, 1);
+        EXPECT_EQ(a->enumerations, 1);
+        EXPECT_EQ(b->enumerations, 1);
+        EXPECT_EQ(b1->enumerations, 1);
+        EXPECT_EQ(shell.enumerations(), 4);
+    }
 
     names_t current_names() {
         names_t out;
@@ -147,13 +133,6 @@ protected:
         ADD_FAILURE() << "no row for " << name_of(n);
     }
 
-    void full_rebuild() {
-        tree->rebuild_all_nodes();
-        tree->rebuild_visible_rows();
-        tree->rebuild_page_rows();
-        tree->paint();
-    }
-
     // Resizes the pane so that its client area is `width` pixels wide.
     void set_client_width(int width, int height) {
         RECT outer, client;
@@ -175,13 +154,7 @@ TEST_F(TreeViewTest, AFolderThreeLevelsDownIsFoundByIdsAndListedAloneUnderTheRoo
     EXPECT_EQ(names(tree->all_nodes), (names_t{L"Desktop", L"A", L"A1", L"B", L"B1", L"B2", L"C"}));
     for (const tree_node_t* n : tree->all_nodes) EXPECT_FALSE(n->expanded) << name_of(n);
     EXPECT_EQ(tree->scroll_info.nPos, 0);
-    // The root, its first child whatever the path, and the folders on the way; not
-    // the folder itself, nor any other.
-    EXPECT_EQ(shell.root->enumerations, 1);
-    EXPECT_EQ(a->enumerations, 1);
-    EXPECT_EQ(b->enumerations, 1);
-    EXPECT_EQ(b1->enumerations, 1);
-    EXPECT_EQ(shell.enumerations(), 4);
+    expect_enumerated_on_the_way_to_b2();
 
     // A top-level folder: the root and its first child only.
     shell.clear_counts();
@@ -265,15 +238,11 @@ TEST_F(TreeViewTest, TheNamePassWantsTheSameNameExactly) {
 
 TEST_F(TreeViewTest, PinningAPathFollowsIdsThenNamesAndExpandsNothing) {
     tree->pin_path(as_list(absolute_list(b2)));
-    full_rebuild();
+    rebuild_tree(*tree);
     EXPECT_EQ(pinned_names(), names_t{L"B2"});
     EXPECT_EQ(names(tree->visible_rows), (names_t{L"Desktop", L"B2"}));
     for (const tree_node_t* n : tree->all_nodes) EXPECT_FALSE(n->expanded) << name_of(n);
-    EXPECT_EQ(shell.root->enumerations, 1);
-    EXPECT_EQ(a->enumerations, 1);
-    EXPECT_EQ(b->enumerations, 1);
-    EXPECT_EQ(b1->enumerations, 1);
-    EXPECT_EQ(shell.enumerations(), 4);
+    expect_enumerated_on_the_way_to_b2();
 
     shell.clear_counts();
     tree->pin_path(as_list(make_list({})));
@@ -284,10 +253,10 @@ TEST_F(TreeViewTest, PinningAPathFollowsIdsThenNamesAndExpandsNothing) {
     // comes back: found by its names.
     b1->add_alias(item("other B1"));
     tree->pin_path(as_list(make_list({c->id, item("gone")})));
-    full_rebuild();
+    rebuild_tree(*tree);
     EXPECT_EQ(pinned_names(), (names_t{L"Desktop", L"B2"}));
     tree->pin_path(as_list(make_list({b->id, item("other B1")})));
-    full_rebuild();
+    rebuild_tree(*tree);
     EXPECT_EQ(pinned_names(), (names_t{L"Desktop", L"B1", L"B2"}));
 }
 
