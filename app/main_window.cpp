@@ -120,10 +120,9 @@ LRESULT main_window_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
         HDC dc = BeginPaint(handle, &ps);
         RECT client;
         GetClientRect(handle, &client);
-        const int s = splitter_in_reach(split, client.right);
-        const RECT bar{s, 0, s + SPLITTER_WIDTH, client.bottom};
+        const pane_rect_t b = layout_main_window(client.right, client.bottom, split).bar;
         const color_t grey{0.9f, 0.9f, 0.9f};
-        gradient_rect(dc, bar, grey, grey);
+        gradient_rect(dc, RECT{b.x, b.y, b.x + b.width, b.y + b.height}, grey, grey);
         EndPaint(handle, &ps);
         break;
     }
