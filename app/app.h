@@ -1,18 +1,31 @@
 #pragma once
-// Process-wide state and the start-up steps around the message loop.
+// What the process holds for all its windows, and the start-up steps around the message
+// loop. The font and the settings file are made by init_gui and released by close_gui;
+// the windows free themselves when they are destroyed.
 #include <windows.h>
 #include <shobjidl.h>
 
 #include <string>
 #include <vector>
 
+#include "win/handle.h"
+
 struct main_window_t;
 
-extern HFONT g_font;
-extern HANDLE g_settings;
-extern std::vector<main_window_t*> main_windows;
+extern unique_font g_font;
+extern unique_handle g_settings;
+extern std::vector<main_window_t*> main_windows; // oldest first; the windows own themselves
 
+// OLE, the font and the settings file; any of them missing ends the program.
 void init_gui();
+void close_gui();
+
+// The UI font: height 18 and the face the program is drawn with.
+HFONT create_ui_font();
+
+// The settings file at `path`, held for reading and writing and shared with no one,
+// created empty when missing; INVALID_HANDLE_VALUE when it cannot be opened.
+unique_handle open_settings_file(const wchar_t* path);
 
 // Browses the window to the first argument of a command line, if it has one and it
 // names something; anything else is ignored silently.
@@ -26,10 +39,3 @@ std::wstring first_argument(const wchar_t* command_line);
 
 // Parses a path with a desktop folder and browses `eb` there on S_OK only.
 void browse_to_path(IShellFolder* desktop, IExplorerBrowser* eb, const wchar_t* path);
-
-// EnumWindows callback of a later start: hands the command line to a running
-// instance's window and ends the process; TRUE for every other window.
-BOOL CALLBACK find_running_instance(HWND window, LPARAM command_line);
-
-// The receiving side: reads the handed-over path, if any, and browses `window` to it.
-void receive_handover(main_window_t* receiver, main_window_t* window);

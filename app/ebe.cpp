@@ -1,8 +1,8 @@
 #include "app/ebe.h"
 
-#include "address/address_view.h"
 #include "app/main_window.h"
-#include "tree/tree_view.h"
+#include "ui/address/address_view.h"
+#include "ui/tree/tree_view.h"
 
 HRESULT ebe_t::QueryInterface(REFIID riid, void** object) {
     *object = nullptr;
@@ -24,7 +24,6 @@ ULONG ebe_t::Release() {
 }
 
 HRESULT ebe_t::OnNavigationPending(PCIDLIST_ABSOLUTE pending) {
-    folder.reset();
     folder = idlist_copy(pending);
     if (!folder) return S_OK; // out of memory: the panes keep the folder they show
     mw->address->set_folder(folder.get());

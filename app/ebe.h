@@ -4,7 +4,7 @@
 #include <shobjidl.h>
 #include <wrl/client.h>
 
-#include "app/com.h"
+#include "win/com.h"
 
 struct main_window_t;
 

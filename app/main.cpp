@@ -3,17 +3,16 @@
 
 #include "app/app.h"
 #include "app/main_window.h"
+#include "app/single_instance.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR command_line, int) {
     // A running instance takes the command line and this process ends there.
     EnumWindows(find_running_instance, reinterpret_cast<LPARAM>(command_line));
     CoInitialize(nullptr);
     init_gui();
-    // The window frees itself when it closes.
-    auto* first = new main_window_t;
+    main_window_t* first = main_window_t::open();
     browse_to_argument(first, command_line);
     run_message_loop();
-    CloseHandle(g_settings);
-    DeleteObject(g_font);
+    close_gui();
     return 0;
 }

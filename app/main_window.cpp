@@ -4,17 +4,21 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <climits>
+#include <vector>
 
-#include "address/address_view.h"
 #include "app/app.h"
 #include "app/ebe.h"
-#include "app/handover.h"
-#include "app/layout.h"
-#include "app/window_class.h"
+#include "app/settings_file.h"
+#include "app/single_instance.h"
+#include "core/handover.h"
+#include "core/layout.h"
+#include "core/settings_format.h"
 #include "fault/fatal.h"
-#include "fault/fatal_sites.h"
-#include "tree/fill.h"
-#include "tree/tree_view.h"
+#include "ui/address/address_view.h"
+#include "ui/tree/tree_view.h"
+#include "win/fill.h"
+#include "win/window_class.h"
 
 namespace {
 
@@ -24,46 +28,50 @@ int client_width(HWND window) {
     return r.right;
 }
 
-LONGLONG settings_size() {
-    LARGE_INTEGER size{};
-    GetFileSizeEx(g_settings, &size);
-    return size.QuadPart;
-}
-
 } // namespace
 
+main_window_t* main_window_t::open() {
+    // From WM_NCCREATE on, the window owns the object; it is freed at WM_NCDESTROY.
+    return std::unique_ptr<main_window_t>(new main_window_t).release();
+}
+
 main_window_t::main_window_t() {
-    fatal_function(FUNC_MAIN_WINDOW);
     // No background brush: the panes and the bar cover the whole client area.
     register_class(L"main_window", window_proc, LoadIconW(GetModuleHandleW(nullptr), L"ZELVON"),
                    nullptr, 4);
+    CreateWindowExW(0, L"main_window", L"zelvon", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                    1024, 768, nullptr, nullptr, GetModuleHandleW(nullptr), this);
+    fatal_check(handle != nullptr, fatal_sites::main_window);
 
-    // clang-format off
-    fatal_check(handle = ::CreateWindowW ( L"main_window" , L"zelvon", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT , CW_USEDEFAULT , 1024 , 768 , NULL , NULL, ::GetModuleHandle(NULL) , NULL ));
-    // clang-format on
-    SetWindowLongPtrW(handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    const pane_host_t host{
+        [this](const ITEMIDLIST* folder) { eb->BrowseToIDList(folder, 0); },
+        [this] { save_settings(); },
+        open_window_at,
+    };
+    tree = std::make_unique<tree_view_t>(handle, g_font.get(), host);
+    address = std::make_unique<address_view_t>(handle, g_font.get(), host);
 
-    tree = new tree_view_t(this);
-    address = new address_view_t(this);
-
-    // clang-format off
-    fatal_check(SUCCEEDED ( CoCreateInstance(CLSID_ExplorerBrowser, NULL, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&(eb))) ));
-    // clang-format on
+    fatal_check(SUCCEEDED(CoCreateInstance(CLSID_ExplorerBrowser, nullptr, CLSCTX_INPROC_SERVER,
+                                           IID_PPV_ARGS(&eb))),
+                fatal_sites::browser);
     RECT initial{300, 20, 1000, 768};
     FOLDERSETTINGS folder_settings{static_cast<UINT>(FVM_AUTO), 0};
     eb->Initialize(handle, &initial, &folder_settings);
 
-    ebe = new ebe_t(this);
-    eb->Advise(ebe, &ebe->cookie);
+    ebe = make_com<ebe_t>(this);
+    eb->Advise(ebe.Get(), &ebe->cookie);
 
-    // clang-format off
-    fatal_check(SUCCEEDED ( IUnknown_GetWindow( eb, &eb_handle ) ));
-    // clang-format on
-    SetWindowLongW(eb_handle, GWL_STYLE, GetWindowLongW(eb_handle, GWL_STYLE) & ~WS_BORDER);
+    HWND browser_window = nullptr;
+    fatal_check(SUCCEEDED(IUnknown_GetWindow(eb.Get(), &browser_window)),
+                fatal_sites::browser_window);
+    SetWindowLongW(browser_window, GWL_STYLE,
+                   GetWindowLongW(browser_window, GWL_STYLE) & ~WS_BORDER);
+    // From here on the window lays itself out and saves: every pane exists.
+    eb_handle = browser_window;
 
     main_windows.push_back(this);
 
-    if (settings_size() == 0)
+    if (settings_file_size() == 0)
         browse_to_desktop();
     else
         load_settings();
@@ -71,27 +79,24 @@ main_window_t::main_window_t() {
     ShowWindow(handle, SW_SHOW);
 }
 
-main_window_t::~main_window_t() {
+main_window_t::~main_window_t() = default;
+
+void main_window_t::on_destroy() {
     auto self = std::find(main_windows.begin(), main_windows.end(), this);
     if (self != main_windows.end()) main_windows.erase(self);
-
-    delete tree;
-    delete address;
-
-    eb->Unadvise(ebe->cookie);
-    eb->Release();
-    ebe->Release();
-
-    // What the window still receives while it goes is no longer this object's.
-    SetWindowLongPtrW(handle, GWLP_USERDATA, 0);
-    DestroyWindow(handle);
+    // The browser lets go of the sink before the panes the sink calls go with the object.
+    if (eb && ebe) eb->Unadvise(ebe->cookie);
+    eb.Reset();
+    ebe.Reset();
+    eb_handle = nullptr; // nothing is laid out or saved any more
+    if (main_windows.empty()) PostQuitMessage(0);
 }
 
 void main_window_t::browse_to_desktop() {
     ITEMIDLIST* desktop = nullptr;
     SHGetKnownFolderIDList(FOLDERID_Desktop, 0, nullptr, &desktop);
-    eb->BrowseToIDList(desktop, 0);
-    ILFree(desktop);
+    const task_idlist owned(desktop);
+    eb->BrowseToIDList(owned.get(), 0);
 }
 
 LRESULT CALLBACK main_window_t::window_proc(HWND window, UINT message, WPARAM wparam,
@@ -109,6 +114,9 @@ void main_window_t::layout() {
 }
 
 LRESULT main_window_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
+    // Before the constructor has made every pane, and after the window is destroyed, only
+    // the default handling applies.
+    if (!eb_handle) return DefWindowProcW(handle, message, wparam, lparam);
     const int x = static_cast<short>(LOWORD(lparam));
     switch (message) {
     case WM_SIZE:
@@ -127,9 +135,11 @@ LRESULT main_window_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
         break;
     }
     case WM_CLOSE:
-        delete this;
-        if (main_windows.empty()) PostQuitMessage(0);
+        DestroyWindow(handle);
         return 0;
+    case WM_DESTROY:
+        on_destroy();
+        break;
     case WM_MOUSEMOVE:
         if (on_splitter(x, split, client_width(handle))) {
             TRACKMOUSEEVENT tme{sizeof tme, TME_LEAVE, handle, 0};
@@ -159,10 +169,58 @@ LRESULT main_window_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
         break;
     case WM_NEW_WINDOW: {
         // Complete and restored from the settings before the path is looked at.
-        auto* window = new main_window_t;
+        main_window_t* window = open();
         if (wparam != 0) receive_handover(this, window);
         break;
     }
     }
     return DefWindowProcW(handle, message, wparam, lparam);
+}
+
+void open_window_at(POINT at) {
+    main_window_t* window = main_window_t::open();
+    window->load_settings();
+    RECT r;
+    GetWindowRect(window->handle, &r);
+    MoveWindow(window->handle, at.x, at.y, r.right - r.left, r.bottom - r.top, TRUE);
+}
+
+void main_window_t::save_settings() {
+    RECT r;
+    GetWindowRect(handle, &r);
+    std::vector<std::uint8_t> image;
+    image.reserve(512);
+    put_i32(image, SETTINGS_MAGIC);
+    put_i32(image, split);
+    for (LONG edge : {r.left, r.top, r.right, r.bottom}) put_i32(image, edge);
+    write_pidl_record(image, ebe->folder.get());
+    tree->save_expanded(image);
+    write_settings_file(image);
+}
+
+void main_window_t::load_settings() {
+    const std::vector<std::uint8_t> bytes = read_settings_file();
+    if (bytes.empty()) return;
+    const auto saved = decode_settings(bytes.data(), bytes.size());
+    if (!saved) {
+        // Nothing to restore: start where an empty file starts, so the first save
+        // writes a folder that exists.
+        browse_to_desktop();
+        return;
+    }
+    split = saved->split;
+    const RECT r{saved->rect[0], saved->rect[1], saved->rect[2], saved->rect[3]};
+    tree->load_expanded(saved->pins);
+    if (saved->folder) {
+        const task_idlist folder = idlist_from_bytes(*saved->folder);
+        eb->BrowseToIDList(folder.get(), 0);
+    } else {
+        browse_to_desktop();
+    }
+    // A damaged file may hold any four numbers; their differences must not overflow.
+    const auto extent = [](LONG from, LONG to) {
+        return static_cast<int>(
+            std::clamp<long long>(static_cast<long long>(to) - from, INT_MIN, INT_MAX));
+    };
+    MoveWindow(handle, r.left, r.top, extent(r.left, r.right), extent(r.top, r.bottom), TRUE);
 }

@@ -1,26 +1,34 @@
 #pragma once
 // One top-level window: the tree, the address bar, the hosted explorer browser and the
-// splitter between them. It frees itself on WM_CLOSE.
+// splitter between them. The window owns the object: it is freed when the window is
+// destroyed, which closing the window does.
 #include <windows.h>
 #include <shobjidl.h>
+#include <wrl/client.h>
 
 #include <cstdint>
+#include <memory>
 
 struct tree_view_t;
 struct address_view_t;
 struct ebe_t;
 
 struct main_window_t {
+    static constexpr bool owned_by_window = true;
+
     HWND handle = nullptr;
-    tree_view_t* tree = nullptr;
-    address_view_t* address = nullptr;
-    IExplorerBrowser* eb = nullptr;
-    ebe_t* ebe = nullptr;
+    std::unique_ptr<tree_view_t> tree;
+    std::unique_ptr<address_view_t> address;
+    Microsoft::WRL::ComPtr<IExplorerBrowser> eb;
+    Microsoft::WRL::ComPtr<ebe_t> ebe;
     HWND eb_handle = nullptr;
     std::int32_t split = 300;
     bool dragging = false;
 
-    main_window_t();
+    // A new window, shown, restored from the settings file (or on the desktop when the
+    // file is empty), and in main_windows. It belongs to its window.
+    static main_window_t* open();
+
     ~main_window_t();
     main_window_t(const main_window_t&) = delete;
     main_window_t& operator=(const main_window_t&) = delete;
@@ -33,4 +41,12 @@ struct main_window_t {
 
     void browse_to_desktop();
     void layout();
+
+private:
+    main_window_t();
+    void on_destroy();
 };
+
+// A window dragged out of a tree: restored from the settings, which name the dragged
+// folder, and placed with its top-left corner at a screen point.
+void open_window_at(POINT at);

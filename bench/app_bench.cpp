@@ -13,17 +13,17 @@
 #include <string>
 #include <vector>
 
-#include "address/address_view.h"
+#include "ui/address/address_view.h"
 #include "app/app.h"
-#include "app/com.h"
+#include "win/com.h"
 #include "app/ebe.h"
 #include "app/main_window.h"
 #include "bench/figures.h"
 #include "bench/pin_folders.h"
-#include "settings/settings_format.h"
+#include "core/settings_format.h"
 #include "tests/support/com_object.h"
 #include "tests/support/process_state.h"
-#include "tree/tree_view.h"
+#include "ui/tree/tree_view.h"
 
 namespace {
 
@@ -85,7 +85,7 @@ void bracket_sink(main_window_t* window) {
     window->eb->Unadvise(window->ebe->cookie);
     DWORD cookie = 0;
     window->eb->Advise(&before, &cookie);
-    window->eb->Advise(window->ebe, &window->ebe->cookie);
+    window->eb->Advise(window->ebe.Get(), &window->ebe->cookie);
     window->eb->Advise(&after, &cookie);
 }
 
@@ -143,12 +143,12 @@ std::vector<double> timed(const std::function<void()>& measure) {
 }
 
 void truncate_settings() {
-    SetFilePointer(g_settings, 0, nullptr, FILE_BEGIN);
-    SetEndOfFile(g_settings);
+    SetFilePointer(g_settings.get(), 0, nullptr, FILE_BEGIN);
+    SetEndOfFile(g_settings.get());
 }
 
 main_window_t* open_window() {
-    auto* window = new main_window_t;
+    main_window_t* window = main_window_t::open();
     pump_until([window] { return window->ebe->folder != nullptr; });
     if (!window->ebe->folder) fail("the window did not reach a folder");
     return window;
@@ -214,7 +214,7 @@ std::uint64_t bytes_written = 0;
 
 BOOL WINAPI counting_write_file(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
                                 LPOVERLAPPED overlapped) {
-    if (counting && file == g_settings) {
+    if (counting && file == g_settings.get()) {
         ++write_calls;
         bytes_written += size;
     }
@@ -253,7 +253,7 @@ void bench_save(const char* key, const char* label, const std::vector<std::uint8
     truncate_settings();
     if (!file.empty()) {
         DWORD written = 0;
-        WriteFile(g_settings, file.data(), DWORD(file.size()), &written, nullptr);
+        WriteFile(g_settings.get(), file.data(), DWORD(file.size()), &written, nullptr);
     }
     main_window_t* window = open_window();
     int pins = 0;

@@ -17,7 +17,7 @@
 #include "bench/figures.h"
 #include "tests/support/fake_shell.h"
 #include "tests/support/process_state.h"
-#include "tree/tree_view.h"
+#include "ui/tree/tree_view.h"
 
 namespace {
 
@@ -51,7 +51,7 @@ std::wstring numbered(const wchar_t* prefix, int i) {
 
 void expand_all(tree_node_t& node) {
     node.expanded = true;
-    for (tree_node_t* c = node.first_child; c; c = c->next_sibling) expand_all(*c);
+    for (tree_node_t* c = node.first_child.get(); c; c = c->next_sibling.get()) expand_all(*c);
 }
 
 void bench_wide(tree_view_t& tree) {
@@ -66,18 +66,14 @@ void bench_wide(tree_view_t& tree) {
     root.pidl = new_empty_list();
     report(
         "tree.wide.refresh_new", "refresh_children, 10 000 new siblings",
-        [&] {
-            root.release();
-            root.pidl = new_empty_list();
-        },
-        [&] { refresh_children(desktop.Get(), &root); });
+        [&] { root.clear_children(); }, [&] { refresh_children(desktop.Get(), &root); });
     report(
         "tree.wide.refresh_kept", "refresh_children, 10 000 siblings kept in order", [] {},
         [&] { refresh_children(desktop.Get(), &root); });
     report(
         "tree.wide.refresh_reversed", "refresh_children, 10 000 siblings kept, reversed",
         [&] { shell.root->reverse_children(); }, [&] { refresh_children(desktop.Get(), &root); });
-    root.release();
+    root.clear_children();
 
     attach_tree(tree, shell);
     report(
@@ -135,7 +131,7 @@ void bench_many(tree_view_t& tree) {
     attach_tree(tree, shell);
     IShellFolder* desktop = tree.desktop_sf.Get();
     refresh_children(desktop, &tree.root);
-    for (tree_node_t* group = tree.root.first_child; group; group = group->next_sibling)
+    for (tree_node_t* group = tree.root.first_child.get(); group; group = group->next_sibling.get())
         refresh_children(desktop, group);
     tree.root.expanded = true;
     rebuild_tree(tree);
@@ -167,7 +163,7 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    auto* window = new main_window_t;
+    main_window_t* window = main_window_t::open();
     pump_until([window] { return window->ebe->folder != nullptr; });
     RECT client;
     GetClientRect(window->tree->handle, &client);

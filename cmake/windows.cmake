@@ -8,29 +8,33 @@ set(win_defs UNICODE _UNICODE NOMINMAX WINVER=0x0601 _WIN32_WINNT=0x0601)
 set(win_libs shell32 shlwapi ole32 oleaut32 uuid msimg32 gdi32 user32 comctl32 imagehlp)
 
 target_compile_options(zelvon_core PRIVATE -gdwarf-4)
+target_sources(zelvon_fault PRIVATE fault/fatal.cpp fault/stack_trace.cpp)
+target_compile_options(zelvon_fault PUBLIC ${win_flags})
+target_compile_definitions(zelvon_fault PUBLIC ${win_defs})
+target_link_libraries(zelvon_fault PUBLIC user32 gdi32 imagehlp)
 
-add_library(zelvon_win STATIC
+# One library per folder, each linking only the layers below it.
+add_library(zelvon_win STATIC win/com.cpp win/surface.cpp win/window_class.cpp win/fill.cpp)
+target_link_libraries(zelvon_win PUBLIC zelvon_core zelvon_fault ${win_libs})
+
+add_library(zelvon_ui_tree STATIC ui/tree/tree_node.cpp ui/tree/tree_view.cpp)
+target_link_libraries(zelvon_ui_tree PUBLIC zelvon_win)
+
+add_library(zelvon_ui_address STATIC ui/address/address_view.cpp)
+target_link_libraries(zelvon_ui_address PUBLIC zelvon_win)
+
+add_library(zelvon_app STATIC
     app/app.cpp
-    app/com.cpp
     app/main_window.cpp
     app/ebe.cpp
-    app/surface.cpp
-    app/window_class.cpp
-    tree/tree_view.cpp
-    tree/tree_node.cpp
-    tree/fill.cpp
-    address/address_view.cpp
-    settings/settings.cpp
-    fault/fatal.cpp
-    fault/stack_trace.cpp
+    app/settings_file.cpp
+    app/single_instance.cpp
 )
-target_compile_options(zelvon_win PUBLIC ${win_flags})
-target_compile_definitions(zelvon_win PUBLIC ${win_defs})
-target_link_libraries(zelvon_win PUBLIC zelvon_core ${win_libs})
-target_link_options(zelvon_win PUBLIC -static)
+target_link_libraries(zelvon_app PUBLIC zelvon_ui_tree zelvon_ui_address zelvon_win)
+target_link_options(zelvon_app PUBLIC -static)
 
 add_executable(zelvon WIN32 app/main.cpp resources/zelvon.rc)
-target_link_libraries(zelvon PRIVATE zelvon_win)
+target_link_libraries(zelvon PRIVATE zelvon_app)
 target_link_options(zelvon PRIVATE -municode)
 
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)

@@ -2,7 +2,7 @@
 // at the first zero.
 #include <cstdlib>
 
-#include "app/handover.h"
+#include "core/handover.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::u16string path = read_handover_block(data, size);

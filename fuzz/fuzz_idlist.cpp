@@ -2,7 +2,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "tree/idlist.h"
+#include "core/idlist.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto length = idlist_checked_length(data, size);

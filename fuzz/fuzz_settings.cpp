@@ -2,8 +2,8 @@
 // be handed to the shell: its items stay inside it and it ends in a terminator.
 #include <cstdlib>
 
-#include "settings/settings_format.h"
-#include "tree/idlist.h"
+#include "core/settings_format.h"
+#include "core/idlist.h"
 
 namespace {
 void check(const byte_list& list) {

@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "address/address_view.h"
+#include "ui/address/address_view.h"
 #include "app/app.h"
 #include "app/ebe.h"
 #include "tests/support/win_test_support.h"
-#include "tree/tree_view.h"
+#include "ui/tree/tree_view.h"
 
 namespace {
 
@@ -93,7 +93,7 @@ protected:
 
     // A new window, once the browser's first navigation has reached its sink.
     static main_window_t* open() {
-        auto* window = new main_window_t;
+        main_window_t* window = main_window_t::open();
         EXPECT_TRUE(pump_until([window] { return window->ebe->folder != nullptr; }))
             << "no navigation reported";
         return window;
@@ -242,7 +242,7 @@ TEST_F(MainWindowTest, RestoresSplitRectangleAndFolderFromTheFile) {
     file.insert(file.end(), tail.begin(), tail.end());
     reset_settings(file);
 
-    auto* window = new main_window_t;
+    main_window_t* window = main_window_t::open();
     ASSERT_TRUE(pump_until([&] { return shows(window, items); }));
     pump_for(100);
     EXPECT_EQ(window->split, 123);

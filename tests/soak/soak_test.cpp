@@ -13,16 +13,16 @@
 #include <random>
 #include <string>
 
-#include "address/address_view.h"
+#include "ui/address/address_view.h"
 #include "app/app.h"
 #include "app/ebe.h"
-#include "app/handover.h"
-#include "app/layout.h"
+#include "core/handover.h"
+#include "core/layout.h"
 #include "app/main_window.h"
-#include "settings/settings_format.h"
+#include "core/settings_format.h"
 #include "tests/support/win_test_support.h"
-#include "tree/rows.h"
-#include "tree/tree_view.h"
+#include "core/rows.h"
+#include "ui/tree/tree_view.h"
 
 namespace {
 
@@ -71,10 +71,7 @@ int windows_of_thread() {
 }
 
 bytes_t absolute_items(const tree_node_t* node) {
-    ITEMIDLIST* list = node->absolute_pidl();
-    bytes_t items = idlist_items(list);
-    CoTaskMemFree(list);
-    return items;
+    return idlist_items(node->absolute_pidl().get());
 }
 
 bytes_t terminated(bytes_t items) {
@@ -159,7 +156,7 @@ struct soak_t {
     // One action; true when it saves, so that the acting window's state is the file's.
     bool act(std::string& name, main_window_t*& actor) {
         actor = any_window();
-        tree_view_t* tree = actor->tree;
+        tree_view_t* tree = actor->tree.get();
         switch (pick(12)) {
         case 0:
         case 1:
@@ -292,7 +289,7 @@ TEST(Soak, SeededActionsKeepFileTreeAndObjectsInStep) {
 
     reset_settings();
     soak_t soak{std::mt19937(seed), {}, {}};
-    auto* first = new main_window_t;
+    main_window_t* first = main_window_t::open();
     pump_until([&] { return first->ebe->folder != nullptr; });
     soak.folders.push_back(terminated({})); // the desktop comes first
     soak.paths = {L"C:\\",
@@ -334,7 +331,7 @@ TEST(Soak, SeededActionsKeepFileTreeAndObjectsInStep) {
         if (saves && actor) {
             ASSERT_TRUE(file_is_state_of(*saved, actor));
         }
-        for (main_window_t* w : main_windows) expect_rows_consistent(w->tree);
+        for (main_window_t* w : main_windows) expect_rows_consistent(w->tree.get());
         if (HasFatalFailure()) return;
 
         if (step % 250 == 0 || step == actions) {

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "tests/support/com_object.h"
-#include "tree/tree_view.h"
+#include "ui/tree/tree_view.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -128,7 +128,7 @@ public:
         const std::wstring& text =
             absolute && !target->absolute_name.empty() ? target->absolute_name : target->name;
         out->uType = STRRET_WSTR;
-        out->pOleStr = new_task_string(text.c_str());
+        out->pOleStr = new_task_string(text.c_str()).release();
         return out->pOleStr ? S_OK : E_OUTOFMEMORY;
     }
 
@@ -293,22 +293,26 @@ id_bytes_t list_bytes(const ITEMIDLIST* list) {
     return id_bytes_t(p, p + n + 2);
 }
 
-ITEMIDLIST* new_empty_list() {
+task_idlist new_empty_list() {
     auto* list = static_cast<ITEMIDLIST*>(CoTaskMemAlloc(2));
     if (list) ZeroMemory(list, 2);
-    return list;
+    return task_idlist(list);
 }
 
-wchar_t* new_task_string(const wchar_t* text) {
+task_string new_task_string(const wchar_t* text) {
     if (!text) return nullptr;
     const std::size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);
     auto* copy = static_cast<wchar_t*>(CoTaskMemAlloc(bytes));
     if (copy) std::memcpy(copy, text, bytes);
-    return copy;
+    return task_string(copy);
 }
 
 void attach_tree(tree_view_t& tree, const fake_shell_t& shell) {
-    tree.root.release();
+    // The rows must not point at nodes that go.
+    tree.all_nodes.clear();
+    tree.visible_rows.clear();
+    tree.page_rows.clear();
+    tree.root.clear_children();
     tree.root.expanded = tree.root.pinned = tree.root.current = false;
     tree.root.depth = 0;
     tree.root.pidl = new_empty_list();

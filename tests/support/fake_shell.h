@@ -8,6 +8,8 @@
 #include <shobjidl.h>
 #include <wrl/client.h>
 
+#include "win/com.h"
+
 #include <cstdint>
 #include <initializer_list>
 #include <map>
@@ -102,7 +104,7 @@ void attach_tree(tree_view_t& tree, const fake_shell_t& shell);
 void rebuild_tree(tree_view_t& tree);
 
 // The desktop's empty list on the task allocator, as a root node holds it.
-ITEMIDLIST* new_empty_list();
+task_idlist new_empty_list();
 
 // A copy of a wide string on the task allocator, as a node holds its name; null for null.
-wchar_t* new_task_string(const wchar_t* text);
+task_string new_task_string(const wchar_t* text);

@@ -6,31 +6,33 @@
 #include <windows.h>
 
 #include <functional>
+#include <string>
 
 #include "app/app.h"
 
-// COM and OLE, the program's font, and a settings file like the program's own except that
-// it is a fresh temporary one (named from `prefix`) that goes away with the process, so
-// no run sees what another left behind, and none touches the user's. False when the font
-// or the file cannot be made.
+// The settings file of this process, a fresh temporary one.
+inline std::wstring process_settings_path;
+
+// COM and OLE, and the program's font and settings file made by its own code, except
+// that the file is a fresh temporary one (named from `prefix`) that goes when the state
+// is closed, so no run sees what another left behind, and none touches the user's.
+// False when the font or the file cannot be made.
 inline bool open_process_state(const wchar_t* prefix) {
     CoInitialize(nullptr);
     OleInitialize(nullptr);
-    g_font = CreateFontW(18, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                         OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_NATURAL_QUALITY,
-                         DEFAULT_PITCH, L"\u30e1\u30a4\u30ea\u30aa");
+    g_font.reset(create_ui_font());
     wchar_t dir[MAX_PATH] = L"";
     wchar_t path[MAX_PATH] = L"";
     GetTempPathW(MAX_PATH, dir);
     GetTempFileNameW(dir, prefix, 0, path);
-    g_settings = CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                             FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    return g_font && g_settings != INVALID_HANDLE_VALUE;
+    process_settings_path = path;
+    g_settings = open_settings_file(path);
+    return g_font && valid_handle(g_settings);
 }
 
 inline void close_process_state() {
-    CloseHandle(g_settings);
-    DeleteObject(g_font);
+    close_gui();
+    DeleteFileW(process_settings_path.c_str());
 }
 
 // WM_QUIT messages the pump has taken out of the queue and not yet handed to take_quits.

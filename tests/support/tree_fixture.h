@@ -1,24 +1,30 @@
 #pragma once
-// A suite's tests of the tree of one main window, opened for the suite and settled, each
-// test on a fake namespace of its own.
+// A tree pane of each test's own, on a plain parent window with a recording host and a
+// fake namespace. A save writes the tree's share of the settings (the pins) to `saved`.
 #include <gtest/gtest.h>
 
-#include "tests/support/fake_shell.h"
-#include "tests/support/win_test_support.h"
+#include <memory>
 
-struct main_window_t;
-struct tree_view_t;
+#include "app/app.h"
+#include "tests/support/fake_shell.h"
+#include "tests/support/test_host.h"
+#include "tests/support/win_test_support.h"
+#include "ui/tree/tree_view.h"
 
 class tree_fixture_t : public testing::Test {
 protected:
-    static inline main_window_t* window = nullptr;
-
-    static void SetUpTestSuite() { window = open_settled_window(); }
-    static void TearDownTestSuite() {
-        close_window(window);
-        window = nullptr;
-    }
-
     fake_shell_t shell;
-    tree_view_t* tree = nullptr;
+    test_host_t home;
+    std::unique_ptr<tree_view_t> pane =
+        std::make_unique<tree_view_t>(home.parent, g_font.get(), home.host());
+    tree_view_t* tree = pane.get();
+    bytes_t saved; // the pins' part of the last save
+
+    tree_fixture_t() {
+        home.after_save = [this] {
+            saved.clear();
+            tree->save_expanded(saved);
+        };
+        attach_tree(*tree, shell);
+    }
 };

@@ -27,26 +27,28 @@ LONG WINAPI report_crash(EXCEPTION_POINTERS* info) {
 } // namespace
 
 void reset_settings(const bytes_t& bytes) {
-    SetFilePointer(g_settings, 0, nullptr, FILE_BEGIN);
-    SetEndOfFile(g_settings);
+    SetFilePointer(g_settings.get(), 0, nullptr, FILE_BEGIN);
+    SetEndOfFile(g_settings.get());
     DWORD written = 0;
-    if (!bytes.empty()) WriteFile(g_settings, bytes.data(), DWORD(bytes.size()), &written, nullptr);
+    if (!bytes.empty())
+        WriteFile(g_settings.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr);
 }
 
 bytes_t settings_bytes() {
     LARGE_INTEGER size{};
-    GetFileSizeEx(g_settings, &size);
+    GetFileSizeEx(g_settings.get(), &size);
     bytes_t bytes(static_cast<std::size_t>(size.QuadPart));
-    SetFilePointer(g_settings, 0, nullptr, FILE_BEGIN);
+    SetFilePointer(g_settings.get(), 0, nullptr, FILE_BEGIN);
     DWORD read = 0;
-    if (!bytes.empty()) ReadFile(g_settings, bytes.data(), DWORD(bytes.size()), &read, nullptr);
+    if (!bytes.empty())
+        ReadFile(g_settings.get(), bytes.data(), DWORD(bytes.size()), &read, nullptr);
     bytes.resize(read);
     return bytes;
 }
 
 main_window_t* open_settled_window() {
     reset_settings();
-    auto* window = new main_window_t;
+    main_window_t* window = main_window_t::open();
     EXPECT_TRUE(pump_until([window] { return window->ebe->folder != nullptr; }))
         << "no navigation reported";
     return window;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "tests/support/process_state.h"
-#include "tree/idlist.h"
+#include "core/idlist.h"
 
 using bytes_t = std::vector<std::uint8_t>;
 

@@ -1,0 +1,71 @@
+#include "app/single_instance.h"
+
+#include <string>
+
+#include "app/app.h"
+#include "app/main_window.h"
+#include "core/handover.h"
+#include "ui/address/address_view.h"
+#include "win/handle.h"
+
+namespace {
+
+const wchar_t HANDOVER_BLOCK[] = L"zelvn_shared_memory";
+// Later starts that hand over at the same moment take turns with the one block.
+const wchar_t HANDOVER_LOCK[] = L"zelvn_shared_memory_lock";
+
+// The bytes a mapped view can be read or written through, from its start.
+std::size_t view_size(const mapped_view& view) {
+    MEMORY_BASIC_INFORMATION region{};
+    return view && VirtualQuery(view.get(), &region, sizeof region) ? region.RegionSize : 0;
+}
+
+// Puts the path into the named block and hands it over; the block lives until the
+// receiver has read it, since the send waits. Falls back to a plain new window when
+// the block cannot be had whole.
+void hand_over_path(HWND window, const std::wstring& path) {
+    const unique_handle lock(CreateMutexW(nullptr, FALSE, HANDOVER_LOCK));
+    if (lock) WaitForSingleObject(lock.get(), INFINITE);
+    const held_mutex turn(lock.get());
+    const std::size_t size = handover_block_size(path.size());
+    const unique_handle block(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0,
+                                                 static_cast<DWORD>(size), HANDOVER_BLOCK));
+    bool whole = false;
+    {
+        const mapped_view view(block ? MapViewOfFile(block.get(), FILE_MAP_WRITE, 0, 0, 0)
+                                     : nullptr);
+        // A block of that name left by someone else may be smaller than this path.
+        whole = view_size(view) >= size;
+        if (whole) {
+            ZeroMemory(view.get(), size);
+            CopyMemory(view.get(), path.c_str(), size);
+        }
+    }
+    SendMessageW(window, WM_NEW_WINDOW, whole ? path.size() : 0, 0);
+}
+
+} // namespace
+
+BOOL CALLBACK find_running_instance(HWND window, LPARAM command_line) {
+    wchar_t text[MAX_PATH] = L"";
+    GetWindowTextW(window, text, MAX_PATH);
+    if (wcscmp(text, L"zelvon") != 0) return TRUE;
+    GetClassNameW(window, text, MAX_PATH);
+    if (wcscmp(text, L"main_window") != 0) return TRUE;
+    const std::wstring path = first_argument(reinterpret_cast<const wchar_t*>(command_line));
+    if (path.empty())
+        SendMessageW(window, WM_NEW_WINDOW, 0, 0);
+    else
+        hand_over_path(window, path);
+    ExitProcess(0);
+}
+
+void receive_handover(main_window_t* receiver, main_window_t* window) {
+    const unique_handle block(OpenFileMappingW(FILE_MAP_WRITE, FALSE, HANDOVER_BLOCK));
+    const mapped_view view(block ? MapViewOfFile(block.get(), FILE_MAP_WRITE, 0, 0, 0) : nullptr);
+    // Read no further than the mapping, whatever its writer left in it.
+    const std::u16string path = view ? read_handover_block(view.get(), view_size(view)) : u"";
+    if (!path.empty())
+        browse_to_path(receiver->address->desktop.Get(), window->eb.Get(),
+                       reinterpret_cast<const wchar_t*>(path.c_str()));
+}

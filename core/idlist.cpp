@@ -1,0 +1,46 @@
+#include "core/idlist.h"
+
+#include <cstring>
+
+std::uint16_t idlist_read_u16(const void* p) {
+    const auto* b = static_cast<const std::uint8_t*>(p);
+    return static_cast<std::uint16_t>(b[0] | b[1] << 8);
+}
+
+std::size_t idlist_length(const void* list) {
+    return idlist_prefix_length(list, SIZE_MAX);
+}
+
+std::size_t idlist_prefix_length(const void* list, std::size_t items) {
+    const auto* p = static_cast<const std::uint8_t*>(list);
+    std::size_t n = 0;
+    for (std::uint16_t cb; items > 0 && (cb = idlist_read_u16(p + n)) != 0; --items) n += cb;
+    return n;
+}
+
+std::size_t idlist_count(const void* list) {
+    const auto* p = static_cast<const std::uint8_t*>(list);
+    std::size_t count = 0;
+    for (std::uint16_t cb; (cb = idlist_read_u16(p)) != 0; p += cb) ++count;
+    return count;
+}
+
+bool idlist_item_equal(const void* stored, const void* sought) {
+    const std::uint16_t cb = idlist_read_u16(sought);
+    return idlist_read_u16(stored) == cb && std::memcmp(stored, sought, cb) == 0;
+}
+
+std::optional<std::size_t> idlist_checked_length(const void* bytes, std::size_t size) {
+    const auto* p = static_cast<const std::uint8_t*>(bytes);
+    std::size_t n = 0;
+    while (size - n >= 2) {
+        const std::uint16_t cb = idlist_read_u16(p + n);
+        if (cb == 0) return n;
+        if (cb < 2 || cb > size - n) return std::nullopt;
+        n += cb;
+    }
+    // Fewer than two bytes left: the caller's zero-filled terminator ends the list here,
+    // unless a lone byte would become the low half of a count.
+    if (size - n == 1 && p[n] != 0) return std::nullopt;
+    return n;
+}

@@ -1,0 +1,30 @@
+#include "core/segments.h"
+
+std::vector<segment_rect_t> layout_segments(const std::vector<int>& widths) {
+    std::vector<segment_rect_t> rects;
+    rects.reserve(widths.size());
+    int x = 0;
+    for (int w : widths) {
+        rects.push_back({x, 0, x + w, SEGMENT_HEIGHT});
+        x += w + SEGMENT_GAP;
+    }
+    return rects;
+}
+
+int segment_at(const std::vector<segment_rect_t>& rects, int x, int y) {
+    for (std::size_t i = 0; i < rects.size(); ++i) {
+        const segment_rect_t& r = rects[i];
+        if (r.left <= x && x < r.right && r.top <= y && y < r.bottom) return static_cast<int>(i);
+    }
+    return -1;
+}
+
+std::optional<std::u16string> typed_path(const std::u16string& text) {
+    if (text.empty()) return std::nullopt;
+    std::u16string cleaned;
+    cleaned.reserve(text.size());
+    for (char16_t c : text)
+        if (c != u'\r' && c != u'\n') cleaned += c;
+    if (cleaned.size() == text.size()) return std::nullopt;
+    return cleaned;
+}

@@ -1,0 +1,43 @@
+#pragma once
+// The settings file's bytes: little-endian, no padding, written from offset 0.
+//   100 | split | left top right bottom | folder record | pin count N | N pin records
+// A record is a 32-bit byte length L and the L bytes of a list's items, no terminator.
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+#include "core/idlist.h"
+
+constexpr std::int32_t SETTINGS_MAGIC = 100;
+
+void put_i32(std::vector<std::uint8_t>& image, std::int32_t value);
+
+// Appends one record for a terminated list; a null list is written as the empty one.
+void write_pidl_record(std::vector<std::uint8_t>& image, const void* list);
+
+struct saved_settings_t {
+    std::int32_t split = 0;
+    std::int32_t rect[4] = {}; // left, top, right, bottom of the window, screen coordinates
+    // The current folder; empty when its record is damaged and must not reach the shell.
+    std::optional<byte_list> folder;
+    std::vector<byte_list> pins; // damaged records are left out
+};
+
+// Reads untrusted bytes field by field. Nothing is read past the end: a record's
+// length is bounded by the bytes left, and what is missing reads as zero.
+struct settings_reader_t {
+    const std::uint8_t* data;
+    std::size_t size;
+    std::size_t pos = 0;
+
+    std::size_t left() const { return size - pos; }
+    bool read_i32(std::int32_t& value);
+    // One record as a terminated list; empty when its items would lead the shell
+    // outside it. A record whose length cannot be read is the empty list (the desktop).
+    std::optional<byte_list> read_pidl_record();
+};
+
+// Empty when nothing may be restored: the file is cut inside its first 24 bytes or does
+// not start with 100. A file cut short before its pin count has no pins.
+std::optional<saved_settings_t> decode_settings(const std::uint8_t* data, std::size_t size);

@@ -1,0 +1,155 @@
+#include "core/settings_format.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+using bytes = std::vector<std::uint8_t>;
+
+const bytes desktop = {0, 0};
+const bytes windows = {4, 0, 'C', ':', 6, 0, 'w', 'i', 'n', 'd', 0, 0};
+const bytes system32 = {4, 0, 'C', ':', 6, 0, 'w', 'i', 'n', 'd', 5, 0, 's', 'y', 's', 0, 0};
+
+bytes image_of(std::int32_t split, std::initializer_list<std::int32_t> rect, const bytes& folder,
+               std::initializer_list<bytes> pins) {
+    bytes image;
+    put_i32(image, SETTINGS_MAGIC);
+    put_i32(image, split);
+    for (std::int32_t edge : rect) put_i32(image, edge);
+    write_pidl_record(image, folder.data());
+    put_i32(image, static_cast<std::int32_t>(pins.size()));
+    for (const bytes& pin : pins) write_pidl_record(image, pin.data());
+    return image;
+}
+
+std::optional<saved_settings_t> decode(const bytes& image) {
+    return decode_settings(image.data(), image.size());
+}
+
+TEST(SettingsFormat, AWindowOnTheDesktopWithoutPinsTakes32Bytes) {
+    const bytes image = image_of(300, {10, 20, 1034, 788}, desktop, {});
+    const bytes expected = {100, 0, 0, 0, 44, 1, 0, 0, 10, 0, 0, 0, 20, 0, 0, 0,
+                            10,  4, 0, 0, 20, 3, 0, 0, 0,  0, 0, 0, 0,  0, 0, 0};
+    EXPECT_EQ(image, expected);
+    bytes null_record;
+    write_pidl_record(null_record, nullptr); // no folder yet: the empty record, not a crash
+    EXPECT_EQ(null_record, bytes(4, 0));
+}
+
+TEST(SettingsFormat, RecordsHoldTheItemsWithoutTheTerminator) {
+    bytes record;
+    write_pidl_record(record, windows.data());
+    ASSERT_EQ(record.size(), 4u + 10u);
+    EXPECT_EQ(record[0], 10);
+    EXPECT_EQ(0, std::memcmp(record.data() + 4, windows.data(), 10));
+}
+
+TEST(SettingsFormat, WhatIsSavedIsRestored) {
+    const auto s = decode(image_of(-7, {-100, 5, 900, 700}, system32, {desktop, windows}));
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->split, -7);
+    EXPECT_EQ(s->rect[0], -100);
+    EXPECT_EQ(s->rect[3], 700);
+    EXPECT_EQ(s->folder, system32);
+    ASSERT_EQ(s->pins.size(), 2u);
+    EXPECT_EQ(s->pins[0], desktop); // a pinned root is the empty record
+    EXPECT_EQ(s->pins[1], windows);
+}
+
+TEST(SettingsFormat, TheTailOfALongerEarlierSaveIsNeverRead) {
+    bytes file = image_of(300, {0, 0, 1, 1}, windows, {windows, system32, windows});
+    const bytes shorter = image_of(250, {0, 0, 1, 1}, windows, {system32});
+    std::copy(shorter.begin(), shorter.end(), file.begin());
+    const auto s = decode(file);
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->split, 250);
+    ASSERT_EQ(s->pins.size(), 1u);
+    EXPECT_EQ(s->pins[0], system32);
+}
+
+TEST(SettingsFormat, FilesThatRestoreNothing) {
+    const bytes good = image_of(300, {0, 0, 1024, 768}, windows, {});
+    EXPECT_FALSE(decode(bytes{}));
+    EXPECT_FALSE(decode(bytes(good.begin(), good.begin() + 10)));
+    EXPECT_FALSE(decode(bytes(good.begin(), good.begin() + 23)));
+    bytes wrong_magic = good;
+    wrong_magic[0] = 101;
+    EXPECT_FALSE(decode(wrong_magic));
+    EXPECT_FALSE(decode(bytes(500, 0xA5)));
+}
+
+TEST(SettingsFormat, FilesCutShortKeepWhatTheyHold) {
+    const bytes good = image_of(120, {0, 0, 1024, 768}, windows, {system32});
+    // Cut right after the header: the folder reads as the desktop, no pins.
+    auto s = decode(bytes(good.begin(), good.begin() + 24));
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->split, 120);
+    EXPECT_EQ(s->folder, desktop);
+    EXPECT_TRUE(s->pins.empty());
+    // Cut before the pin count: the folder and no pins.
+    s = decode(bytes(good.begin(), good.begin() + 24 + 4 + 10));
+    ASSERT_TRUE(s);
+    EXPECT_EQ(s->folder, windows);
+    EXPECT_TRUE(s->pins.empty());
+    // Cut inside the folder's second item: the list cannot be handed on.
+    s = decode(bytes(good.begin(), good.begin() + 24 + 4 + 7));
+    ASSERT_TRUE(s);
+    EXPECT_FALSE(s->folder);
+}
+
+TEST(SettingsFormat, LengthsAreBoundedByTheBytesLeft) {
+    bytes file = image_of(300, {0, 0, 1024, 768}, windows, {});
+    // A 4 GB folder record in a file of a few dozen bytes.
+    file[24] = file[25] = file[26] = file[27] = 0xFF;
+    auto s = decode(file);
+    ASSERT_TRUE(s);
+    // The rest of the file becomes the record: the items, then the zero pin count,
+    // which reads as the list's terminator.
+    EXPECT_EQ(s->folder, windows);
+    EXPECT_TRUE(s->pins.empty());
+
+    // A pin count far beyond the records present stops at the end of the file.
+    bytes many = image_of(300, {0, 0, 1, 1}, desktop, {windows});
+    many[28] = many[29] = many[30] = 0xFF;
+    many[31] = 0x7F;
+    s = decode(many);
+    ASSERT_TRUE(s);
+    ASSERT_EQ(s->pins.size(), 1u);
+    EXPECT_EQ(s->pins[0], windows);
+}
+
+TEST(SettingsFormat, DamagedListsNeverReachTheShell) {
+    // Records as another writer might have left them: the items as they stand.
+    const auto raw_record = [](bytes& file, const bytes& items) {
+        put_i32(file, static_cast<std::int32_t>(items.size()));
+        file.insert(file.end(), items.begin(), items.end());
+    };
+    const bytes count_one = {1, 0, 'x', 'y'};
+    const bytes runs_past = {4, 0, 'C', ':', 90, 0, 'w'};
+    for (const bytes& damaged : {count_one, runs_past}) {
+        bytes file;
+        put_i32(file, SETTINGS_MAGIC);
+        for (int i = 0; i < 5; ++i) put_i32(file, 0);
+        raw_record(file, damaged);
+        put_i32(file, 2);
+        raw_record(file, damaged);
+        write_pidl_record(file, windows.data());
+        const auto s = decode(file);
+        ASSERT_TRUE(s);
+        EXPECT_FALSE(s->folder);
+        ASSERT_EQ(s->pins.size(), 1u); // the damaged pin is dropped, the good one kept
+        EXPECT_EQ(s->pins[0], windows);
+    }
+}
+
+TEST(SettingsFormat, ANegativePinCountMeansNoPins) {
+    bytes file = image_of(300, {0, 0, 1, 1}, desktop, {windows});
+    file[28] = file[29] = file[30] = file[31] = 0xFF;
+    const auto s = decode(file);
+    ASSERT_TRUE(s);
+    EXPECT_TRUE(s->pins.empty());
+}
+
+} // namespace

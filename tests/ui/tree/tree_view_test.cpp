@@ -1,0 +1,552 @@
+#include "ui/tree/tree_view.h"
+
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "core/settings_format.h"
+#include "tests/support/fake_shell.h"
+#include "tests/support/tree_fixture.h"
+#include "tests/support/win_test_support.h"
+
+namespace {
+
+using names_t = std::vector<std::wstring>;
+
+std::wstring name_of(const tree_node_t* node) {
+    return node->name ? node->name.get() : L"(null)";
+}
+
+names_t names(const std::vector<tree_node_t*>& nodes) {
+    names_t out;
+    for (const tree_node_t* n : nodes) out.push_back(name_of(n));
+    return out;
+}
+
+// The node of a fake folder, found by following names down from the root.
+tree_node_t* node_of(tree_node_t& root, const fake_folder_t* folder) {
+    std::vector<const fake_folder_t*> path;
+    for (; folder && folder->parent; folder = folder->parent) path.push_back(folder);
+    tree_node_t* node = &root;
+    for (auto it = path.rbegin(); node && it != path.rend(); ++it) {
+        tree_node_t* c = node->first_child.get();
+        while (c && name_of(c) != (*it)->name) c = c->next_sibling.get();
+        node = c;
+    }
+    return node;
+}
+
+id_bytes_t item(const char* text) {
+    return id_bytes_t(text, text + std::char_traits<char>::length(text));
+}
+
+LPARAM at(int x, int y) {
+    return MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y));
+}
+
+// The pins of a save, as lists with their terminators.
+std::vector<byte_list> pins_of(const bytes_t& image) {
+    settings_reader_t in{image.data(), image.size()};
+    std::int32_t count = 0;
+    std::vector<byte_list> pins;
+    if (!in.read_i32(count)) return pins;
+    for (std::int32_t i = 0; i < count; ++i)
+        if (auto pin = in.read_pidl_record()) pins.push_back(*pin);
+    return pins;
+}
+
+// The tree of a window of the process, on a fake namespace of its own for each test:
+//   Desktop: A (A1), B (B1 (B2 (B3))), C
+class TreeViewTest : public tree_fixture_t {
+protected:
+    fake_folder_t* a = shell.root->add(L"A");
+    fake_folder_t* a1 = a->add(L"A1");
+    fake_folder_t* b = shell.root->add(L"B");
+    fake_folder_t* b1 = b->add(L"B1");
+    fake_folder_t* b2 = b1->add(L"B2");
+    fake_folder_t* c = shell.root->add(L"C");
+
+    void SetUp() override {
+        b2->add(L"B3");
+        tree->resize(200, 400);
+        attach_tree(*tree, shell);
+        shell.clear_counts();
+    }
+
+    std::vector<byte_list> saved_pins() const { return pins_of(saved); }
+
+    void TearDown() override {
+        EXPECT_EQ(shell.calls->unexpected, 0) << "calls the tree should not make";
+    }
+
+    // A node the test needs: missing, it fails the test instead of crashing the process.
+    tree_node_t* node(const fake_folder_t* folder) {
+        if (tree_node_t* found = node_of(tree->root, folder)) return found;
+        throw std::runtime_error("no node for a folder the test needs");
+    }
+
+    void show(const id_bytes_t& list) { tree->show_folder(as_list(list)); }
+
+    // Finding B2 by its IDs from fresh counts enumerates the root, its first child
+    // whatever the path, and the folders on the way; not B2 itself, nor any other.
+    void expect_enumerated_on_the_way_to_b2() {
+        EXPECT_EQ(shell.root->enumerations, 1);
+        EXPECT_EQ(a->enumerations, 1);
+        EXPECT_EQ(b->enumerations, 1);
+        EXPECT_EQ(b1->enumerations, 1);
+        EXPECT_EQ(shell.enumerations(), 4);
+    }
+
+    names_t current_names() {
+        names_t out;
+        for (tree_node_t* n : tree->all_nodes)
+            if (n->current) out.push_back(name_of(n));
+        return out;
+    }
+
+    names_t pinned_names() {
+        names_t out;
+        for (tree_node_t* n : tree->all_nodes)
+            if (n->pinned) out.push_back(name_of(n));
+        return out;
+    }
+
+    int right() {
+        RECT client;
+        GetClientRect(tree->handle, &client);
+        return client.right;
+    }
+
+    // A click: the press, then the release at the same place.
+    void click(int x, int y) {
+        tree->on_message(WM_LBUTTONDOWN, MK_LBUTTON, at(x, y));
+        tree->on_message(WM_LBUTTONUP, 0, at(x, y));
+    }
+
+    // A click on the glyph of the node's row.
+    void click_glyph(const tree_node_t* n) {
+        for (std::size_t i = 0; i < tree->page_rows.size(); ++i)
+            if (tree->page_rows[i] == n) return click(10 * n->depth + 5, 20 * int(i) + 10);
+        ADD_FAILURE() << "no row for " << name_of(n);
+    }
+
+    // Resizes the pane so that its client area is `width` pixels wide.
+    void set_client_width(int width, int height) {
+        RECT outer, client;
+        GetWindowRect(tree->handle, &outer);
+        GetClientRect(tree->handle, &client);
+        tree->resize(width + (outer.right - outer.left) - client.right, height);
+        ASSERT_EQ(right(), width);
+    }
+};
+
+TEST_F(TreeViewTest, AFolderThreeLevelsDownIsFoundByIdsAndListedAloneUnderTheRoot) {
+    tree->scroll_info.nPos = 0;
+    show(absolute_list(b2));
+
+    EXPECT_EQ(current_names(), names_t{L"B2"});
+    EXPECT_EQ(node(b2)->depth, 3);
+    EXPECT_EQ(names(tree->visible_rows), (names_t{L"Desktop", L"B2"}));
+    EXPECT_EQ(names(tree->page_rows), (names_t{L"Desktop", L"B2"}));
+    EXPECT_EQ(names(tree->all_nodes), (names_t{L"Desktop", L"A", L"A1", L"B", L"B1", L"B2", L"C"}));
+    for (const tree_node_t* n : tree->all_nodes) EXPECT_FALSE(n->expanded) << name_of(n);
+    EXPECT_EQ(tree->scroll_info.nPos, 0);
+    expect_enumerated_on_the_way_to_b2();
+
+    // A top-level folder: the root and its first child only.
+    shell.clear_counts();
+    show(absolute_list(c));
+    EXPECT_EQ(current_names(), names_t{L"C"});
+    EXPECT_EQ(shell.root->enumerations, 1);
+    EXPECT_EQ(a->enumerations, 1);
+    EXPECT_EQ(shell.enumerations(), 2);
+    EXPECT_EQ(names(tree->visible_rows), (names_t{L"Desktop", L"C"}));
+}
+
+TEST_F(TreeViewTest, TheDesktopMarksTheRootAndEnumeratesNothing) {
+    show(absolute_list(a1));
+    ASSERT_EQ(current_names(), names_t{L"A1"});
+    shell.clear_counts();
+
+    show(make_list({}));
+
+    EXPECT_TRUE(tree->root.current);
+    EXPECT_EQ(current_names(), names_t{L"Desktop"});
+    EXPECT_EQ(shell.enumerations(), 0);
+    EXPECT_EQ(names(tree->visible_rows), names_t{L"Desktop"});
+}
+
+TEST_F(TreeViewTest, OnlyTheLatestFolderIsCurrent) {
+    show(absolute_list(b2));
+    show(absolute_list(a1));
+    EXPECT_EQ(current_names(), names_t{L"A1"});
+    EXPECT_EQ(names(tree->visible_rows), (names_t{L"Desktop", L"A1"}));
+}
+
+TEST_F(TreeViewTest, AFolderWhoseIdsDifferIsFoundByItsNames) {
+    // The browser spells B1 otherwise than B's enumeration does.
+    b1->add_alias(item("B1 as the browser has it"));
+    const id_bytes_t list = make_list({b->id, item("B1 as the browser has it"), b2->id});
+
+    show(list);
+
+    EXPECT_EQ(current_names(), names_t{L"B2"});
+    EXPECT_EQ(node(b2)->depth, 3);
+    EXPECT_EQ(names(tree->visible_rows), (names_t{L"Desktop", L"B2"}));
+    for (const tree_node_t* n : tree->all_nodes) EXPECT_FALSE(n->expanded) << name_of(n);
+    // The name pass starts again at the root and enumerates its way down once more.
+    EXPECT_EQ(b->enumerations, 2);
+    EXPECT_EQ(b1->enumerations, 1);
+    EXPECT_EQ(b2->enumerations, 0);
+
+    // Spelled otherwise from the first item on.
+    shell.clear_counts();
+    b->add_alias(item("B elsewhere"));
+    show(make_list({item("B elsewhere"), b1->id}));
+    EXPECT_EQ(current_names(), names_t{L"B1"});
+}
+
+TEST_F(TreeViewTest, TheNamePassWantsTheSameNameExactly) {
+    b1->add_alias(item("other B1"));
+    const id_bytes_t list = make_list({b->id, item("other B1"), b2->id});
+    const struct {
+        const wchar_t* desktop_name;
+        const char* why;
+    } cases[] = {
+        {L"b2", "case differs"},
+        {L"B2 ", "trailing blank"},
+        {L"B", "a prefix"},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(k.why);
+        show(absolute_list(a1));
+        ASSERT_EQ(current_names(), names_t{L"A1"});
+        b2->absolute_name = k.desktop_name;
+        show(list);
+        EXPECT_EQ(current_names(), names_t{}) << "the old mark is gone, no new one";
+        EXPECT_EQ(names(tree->visible_rows), names_t{L"Desktop"});
+    }
+
+    // A folder the namespace does not know at all: no name to seek.
+    b2->absolute_name.clear();
+    show(make_list({b->id, item("nowhere")}));
+    EXPECT_EQ(current_names(), names_t{});
+}
+
+TEST_F(TreeViewTest, PinningAPathFollowsIdsThenNamesAndExpandsNothing) {
+    tree->pin_path(as_list(absolute_list(b2)));
+    rebuild_tree(*tree);
+    EXPECT_EQ(pinned_names(), names_t{L"B2"});
+    EXPECT_EQ(names(tree->visible_rows), (names_t{L"Desktop", L"B2"}));
+    for (const tree_node_t* n : tree->all_nodes) EXPECT_FALSE(n->expanded) << name_of(n);
+    expect_enumerated_on_the_way_to_b2();
+
+    shell.clear_counts();
+    tree->pin_path(as_list(make_list({})));
+    EXPECT_TRUE(tree->root.pinned);
+    EXPECT_EQ(shell.enumerations(), 0);
+
+    // Gone: nothing is pinned. Saved under other IDs, as a folder written into since
+    // comes back: found by its names.
+    b1->add_alias(item("other B1"));
+    tree->pin_path(as_list(make_list({c->id, item("gone")})));
+    rebuild_tree(*tree);
+    EXPECT_EQ(pinned_names(), (names_t{L"Desktop", L"B2"}));
+    tree->pin_path(as_list(make_list({b->id, item("other B1")})));
+    rebuild_tree(*tree);
+    EXPECT_EQ(pinned_names(), (names_t{L"Desktop", L"B1", L"B2"}));
+}
+
+TEST_F(TreeViewTest, PinsRoundTripThroughTheirBytesAndAVanishedOneIsDropped) {
+    tree->load_expanded({make_list({b->id, b1->id, b2->id}), make_list({a->id, a1->id}),
+                         make_list({}), make_list({b->id, b1->id})});
+    EXPECT_EQ(pinned_names(), (names_t{L"Desktop", L"A1", L"B1", L"B2"}));
+    EXPECT_EQ(names(tree->visible_rows), (names_t{L"Desktop", L"A1", L"B1", L"B2"}));
+
+    bytes_t image;
+    tree->save_expanded(image);
+
+    // Tree order, whatever the order of loading; the root as an empty record.
+    bytes_t expected;
+    put_le32(expected, 4);
+    append_record(expected, {});
+    append_record(expected, idlist_items(as_list(absolute_list(a1))));
+    append_record(expected, idlist_items(as_list(absolute_list(b1))));
+    append_record(expected, idlist_items(as_list(absolute_list(b2))));
+    ASSERT_EQ(image, expected);
+
+    const std::vector<byte_list> pins = pins_of(image);
+    ASSERT_EQ(pins.size(), 4u);
+
+    // A fresh tree, and A1 deleted in the meantime.
+    a->remove(L"A1");
+    attach_tree(*tree, shell);
+    tree->load_expanded(pins);
+    EXPECT_EQ(pinned_names(), (names_t{L"Desktop", L"B1", L"B2"}));
+    EXPECT_EQ(names(tree->visible_rows), (names_t{L"Desktop", L"B1", L"B2"}));
+
+    image.clear();
+    tree->save_expanded(image);
+    expected.clear();
+    put_le32(expected, 3);
+    append_record(expected, {});
+    append_record(expected, idlist_items(as_list(absolute_list(b1))));
+    append_record(expected, idlist_items(as_list(absolute_list(b2))));
+    EXPECT_EQ(image, expected);
+}
+
+TEST_F(TreeViewTest, GlyphPressesExpandAndCollapse) {
+    // Row 0 is the root, depth 0: its glyph zone is x 0 to 19.
+    click(0, 10);
+    EXPECT_TRUE(tree->root.expanded);
+    EXPECT_EQ(names(tree->page_rows), (names_t{L"Desktop", L"A", L"B", L"C"}));
+    EXPECT_EQ(shell.root->enumerations, 1);
+    EXPECT_EQ(shell.enumerations(), 1);
+
+    click(19, 10);
+    EXPECT_FALSE(tree->root.expanded);
+    EXPECT_EQ(names(tree->page_rows), (names_t{L"Desktop"}));
+    // A double click arrives as two presses: expanded, then collapsed again.
+    click(5, 10);
+    click(5, 10);
+    EXPECT_FALSE(tree->root.expanded);
+    EXPECT_EQ(names(tree->page_rows), (names_t{L"Desktop"}));
+    EXPECT_EQ(shell.root->enumerations, 2) << "every expansion enumerates";
+
+    // B, row 2 at depth 1: glyph zone x 10 to 29. x 9 is in no zone.
+    click(5, 10);
+    ASSERT_EQ(name_of(tree->page_rows.at(2)), L"B");
+    click(9, 50);
+    EXPECT_FALSE(node(b)->expanded);
+    click(10, 50);
+    EXPECT_TRUE(node(b)->expanded);
+    EXPECT_EQ(names(tree->page_rows), (names_t{L"Desktop", L"A", L"B", L"B1", L"C"}));
+    click(20, 70); // B1's glyph, depth 2
+    EXPECT_EQ(names(tree->page_rows), (names_t{L"Desktop", L"A", L"B", L"B1", L"B2", L"C"}));
+    click(29, 50);
+    EXPECT_FALSE(node(b)->expanded);
+    EXPECT_FALSE(node(b1)->expanded) << "collapsing takes the whole subtree";
+    EXPECT_EQ(names(tree->page_rows), (names_t{L"Desktop", L"A", L"B", L"C"}));
+    click(29, 50);
+    EXPECT_EQ(names(tree->page_rows), (names_t{L"Desktop", L"A", L"B", L"B1", L"C"}))
+        << "one level only";
+}
+
+TEST_F(TreeViewTest, AFolderThatCannotBeReadStillExpands) {
+    click(5, 10);
+    click(15, 50); // B
+    ASSERT_EQ(names(tree->page_rows), (names_t{L"Desktop", L"A", L"B", L"B1", L"C"}));
+    click(15, 50);
+
+    // Not bound: the children it had.
+    b->fail_bind = true;
+    click(15, 50);
+    EXPECT_TRUE(node(b)->expanded);
+    EXPECT_EQ(names(tree->page_rows), (names_t{L"Desktop", L"A", L"B", L"B1", L"C"}));
+    click(15, 50);
+
+    // Not enumerated: none.
+    b->fail_bind = false;
+    b->fail_enum = enum_failure_t::error;
+    click(15, 50);
+    EXPECT_TRUE(node(b)->expanded);
+    EXPECT_EQ(node(b)->first_child, nullptr);
+    EXPECT_EQ(names(tree->page_rows), (names_t{L"Desktop", L"A", L"B", L"C"}));
+}
+
+TEST_F(TreeViewTest, CollapsingKeepsPinnedAndCurrentDescendantsListed) {
+    tree->pin_path(as_list(absolute_list(b2)));
+    show(absolute_list(a1));
+    click_glyph(&tree->root);
+    click_glyph(node(b));
+    click_glyph(node(b1));
+    ASSERT_EQ(names(tree->page_rows), (names_t{L"Desktop", L"A", L"A1", L"B", L"B1", L"B2", L"C"}));
+
+    click(5, 10);
+
+    EXPECT_EQ(names(tree->page_rows), (names_t{L"Desktop", L"A1", L"B2"}));
+    // Under the root's glyph press the rows sit at their own depth.
+    EXPECT_EQ(tree->page_rows.at(1)->depth, 2);
+    EXPECT_EQ(tree->page_rows.at(2)->depth, 3);
+}
+
+TEST_F(TreeViewTest, APinPressTogglesThePinAndSavesItAtOnce) {
+    click(5, 10);
+    const int r = right();
+    ASSERT_EQ(name_of(tree->page_rows.at(3)), L"C");
+
+    click(r - 21, 70); // the pin zone's left end
+    EXPECT_TRUE(node(c)->pinned);
+    EXPECT_EQ(saved_pins(), std::vector<byte_list>{absolute_list(c)});
+    click(5, 10);
+    EXPECT_EQ(names(tree->page_rows), (names_t{L"Desktop", L"C"}));
+
+    click(r - 1, 30); // right of the pin zone
+    EXPECT_TRUE(node(c)->pinned);
+    click(r - 2, 30); // its right end
+    EXPECT_FALSE(node(c)->pinned);
+    EXPECT_EQ(names(tree->page_rows), names_t{L"Desktop"});
+    EXPECT_EQ(home.saves, 2);
+    EXPECT_TRUE(saved_pins().empty());
+
+    // The root's pin is an empty record.
+    click(r - 10, 10);
+    EXPECT_EQ(saved_pins(), std::vector<byte_list>{make_list({})});
+}
+
+TEST_F(TreeViewTest, APressBelowTheLastRowOnlyTakesTheFocus) {
+    SetFocus(home.parent);
+    ASSERT_NE(GetFocus(), tree->handle);
+    const int r = right();
+    for (int x : {2, 40, r - 10}) {
+        click(x, 20);
+        click(x, 399);
+    }
+    EXPECT_EQ(GetFocus(), tree->handle);
+    EXPECT_FALSE(tree->root.expanded);
+    EXPECT_FALSE(tree->root.pinned);
+    EXPECT_EQ(shell.enumerations(), 0);
+    EXPECT_EQ(home.saves, 0) << "nothing saved";
+    EXPECT_TRUE(home.browsed.empty());
+}
+
+TEST_F(TreeViewTest, InAPaneTooNarrowForNamesAPressCanHitGlyphAndPinAtOnce) {
+    // Client width 30: glyph zone 0 to 19, pin zone 9 to 28, no name zone.
+    set_client_width(30, 400);
+    click(12, 10);
+    EXPECT_TRUE(tree->root.expanded);
+    EXPECT_TRUE(tree->root.pinned);
+    EXPECT_EQ(names(tree->page_rows), (names_t{L"Desktop", L"A", L"B", L"C"}));
+    EXPECT_EQ(saved_pins(), std::vector<byte_list>{make_list({})});
+
+    // The glyph zone ends before x 20, the pin zone before x 29.
+    click(20, 10);
+    EXPECT_TRUE(tree->root.expanded);
+    EXPECT_FALSE(tree->root.pinned);
+    click(29, 10);
+    EXPECT_TRUE(tree->root.expanded);
+    EXPECT_FALSE(tree->root.pinned);
+}
+
+// Thirty folders under the root, all listed; ten rows to a 200-pixel page.
+class TreeViewScrollTest : public TreeViewTest {
+protected:
+    void SetUp() override {
+        TreeViewTest::SetUp();
+        for (int i = 4; i <= 30; ++i) shell.root->add(L"F" + std::to_wstring(i));
+        tree->resize(200, 200);
+        click(5, 10);
+        ASSERT_EQ(tree->visible_rows.size(), 31u);
+        ASSERT_EQ(tree->scroll_info.nMax, 21);
+    }
+
+    int after(UINT message, WPARAM wparam, int from) {
+        tree->scroll_info.nPos = from;
+        tree->on_message(message, wparam, 0);
+        return tree->scroll_info.nPos;
+    }
+};
+
+TEST_F(TreeViewScrollTest, EveryRequestMovesThePositionAsTheBarsArithmeticSays) {
+    const struct {
+        WORD code;
+        WORD thumb;
+        int from, to;
+    } cases[] = {
+        {SB_LINEUP, 0, 0, 0},          {SB_LINEUP, 0, 5, 4},       {SB_LINEDOWN, 0, 5, 6},
+        {SB_LINEDOWN, 0, 19, 20},      {SB_LINEDOWN, 0, 20, 20}, // stops one short of nMax
+        {SB_LINEDOWN, 0, 21, 21},      {SB_PAGEUP, 0, 1, 0},       {SB_PAGEUP, 0, 5, 3},
+        {SB_PAGEDOWN, 0, 5, 7},        {SB_PAGEDOWN, 0, 20, 21},   {SB_PAGEDOWN, 0, 21, 21},
+        {SB_THUMBPOSITION, 13, 2, 13}, {SB_THUMBTRACK, 17, 2, 17}, {SB_TOP, 0, 9, 0},
+        {SB_BOTTOM, 0, 9, 21},         {SB_ENDSCROLL, 4, 9, 9},    {9, 4, 9, 9},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(testing::Message() << "code " << k.code << " from " << k.from);
+        EXPECT_EQ(after(WM_VSCROLL, MAKEWPARAM(k.code, k.thumb), k.from), k.to);
+        // The page follows the position at once.
+        ASSERT_EQ(tree->page_rows.size(), 10u);
+        EXPECT_EQ(tree->page_rows.at(0), tree->visible_rows.at(k.to));
+    }
+    // The bar itself is told the range and the position.
+    after(WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 7), 0);
+    SCROLLINFO si{};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_ALL;
+    GetScrollInfo(tree->handle, SB_VERT, &si);
+    EXPECT_EQ(si.nMin, 0);
+    EXPECT_EQ(si.nMax, 21);
+    EXPECT_EQ(si.nPos, 7);
+    EXPECT_EQ(tree->scroll_info.nPage, 2u);
+}
+
+TEST_F(TreeViewScrollTest, TheWheelMovesARowPerNotchWithinTheRange) {
+    // Less than a notch moves nothing; the wheel reaches nMax, as line-down does not.
+    const struct {
+        short delta;
+        int from, to;
+    } cases[] = {
+        {60, 5, 5},   {-60, 5, 5},  {119, 5, 5}, {-119, 5, 5},    {120, 5, 4},    {-120, 5, 6},
+        {-240, 5, 7}, {-250, 5, 7}, {360, 1, 0}, {-2400, 15, 21}, {-120, 21, 21},
+    };
+    for (const auto& k : cases) {
+        SCOPED_TRACE(testing::Message() << "delta " << k.delta << " from " << k.from);
+        EXPECT_EQ(after(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(k.delta)), k.from), k.to);
+        EXPECT_EQ(tree->page_rows.at(0), tree->visible_rows.at(k.to));
+    }
+}
+
+TEST_F(TreeViewScrollTest, PinnedAndCurrentRowsStayAtThePagesEdges) {
+    // Rows: 0 Desktop, 1 A, 2 B, 3 C, 4 F4 ... 30 F30.
+    node(b)->pinned = true;
+    show(absolute_list(shell.root->child(L"F28")));
+    node(shell.root->child(L"F25"))->pinned = true;
+    tree->rebuild_visible_rows();
+
+    after(WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 5), 0);
+    EXPECT_EQ(names(tree->page_rows),
+              (names_t{L"B", L"F6", L"F7", L"F8", L"F9", L"F10", L"F11", L"F12", L"F25", L"F28"}));
+
+    // A press hits the row where it is drawn: the glyph of the stacked B expands B.
+    click(15, 10);
+    EXPECT_TRUE(node(b)->expanded);
+    EXPECT_EQ(b->enumerations, 1);
+
+    // A partial row at the bottom stays empty: 219 pixels still make ten rows.
+    tree->resize(200, 219);
+    EXPECT_EQ(tree->page_rows.size(), 10u);
+    // Less than one row: no page at all, and the whole list to scroll.
+    tree->resize(200, 15);
+    EXPECT_TRUE(tree->page_rows.empty());
+    EXPECT_EQ(tree->scroll_info.nMax, static_cast<int>(tree->visible_rows.size()));
+}
+
+TEST_F(TreeViewTest, ANamePressBrowsesThereAndADragOutOpensAWindowAtThePointer) {
+    click(5, 10);
+    ASSERT_EQ(name_of(tree->page_rows.at(2)), L"B");
+    const int y = 50;
+
+    tree->on_message(WM_LBUTTONDOWN, MK_LBUTTON, at(40, y));
+    EXPECT_EQ(GetCapture(), tree->handle);
+    EXPECT_EQ(home.browsed, std::vector<id_bytes_t>{absolute_list(b)});
+    EXPECT_TRUE(node(b)->current);
+    EXPECT_FALSE(tree->root.current);
+    tree->on_message(WM_LBUTTONUP, 0, at(40, y));
+    EXPECT_EQ(GetCapture(), nullptr);
+    EXPECT_TRUE(home.windows_opened.empty()) << "a release inside the pane opens nothing";
+
+    // Pressed, then let go outside the pane: a new window at the pointer.
+    SetCursorPos(123, 87);
+    POINT cursor;
+    GetCursorPos(&cursor);
+    tree->on_message(WM_LBUTTONDOWN, MK_LBUTTON, at(40, y));
+    tree->on_message(WM_LBUTTONUP, 0, at(-30, y));
+    ASSERT_EQ(home.windows_opened.size(), 1u);
+    EXPECT_EQ(home.windows_opened[0].x, cursor.x);
+    EXPECT_EQ(home.windows_opened[0].y, cursor.y);
+    EXPECT_EQ(home.browsed.size(), 2u);
+}
+
+} // namespace

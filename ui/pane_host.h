@@ -1,0 +1,17 @@
+#pragma once
+// What a pane may ask of the window that holds it. The main window fills it in; tests
+// give a pane one of their own.
+#include <windows.h>
+#include <shobjidl.h>
+
+#include <functional>
+
+struct pane_host_t {
+    // Move the window's browser to an absolute list (the browser reports the navigation
+    // back, possibly before this returns).
+    std::function<void(const ITEMIDLIST* folder)> browse;
+    // Write the window's state to the settings file.
+    std::function<void()> save_settings;
+    // Open a new window, restored from the settings file, at a screen point.
+    std::function<void(POINT at)> open_window_at;
+};

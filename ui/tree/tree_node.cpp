@@ -1,0 +1,128 @@
+#include "ui/tree/tree_node.h"
+
+#include <wrl/client.h>
+
+#include "core/child_merge.h"
+#include "core/rows.h"
+
+using Microsoft::WRL::ComPtr;
+
+tree_node_t::~tree_node_t() {
+    clear_children();
+}
+
+void tree_node_t::clear_children() {
+    // One sibling at a time: a chain of ten thousand must not recurse as deep.
+    for (std::unique_ptr<tree_node_t> child = std::move(first_child); child;)
+        child = std::move(child->next_sibling);
+    last_child = nullptr;
+}
+
+task_idlist tree_node_t::absolute_pidl() const {
+    if (!parent) return idlist_copy(pidl.get());
+    const task_idlist base = parent->absolute_pidl();
+    return base ? idlist_join(base.get(), pidl.get()) : nullptr;
+}
+
+void tree_node_t::collapse_all() {
+    expanded = false;
+    for (tree_node_t* c = first_child.get(); c; c = c->next_sibling.get()) c->collapse_all();
+}
+
+void tree_node_t::clear_current() {
+    current = false;
+    for (tree_node_t* c = first_child.get(); c; c = c->next_sibling.get()) c->clear_current();
+}
+
+bool tree_node_t::is_shown() const {
+    return node_is_shown(this);
+}
+
+void tree_node_t::collect(std::vector<tree_node_t*>& nodes) {
+    nodes.push_back(this);
+    for (tree_node_t* c = first_child.get(); c; c = c->next_sibling.get()) c->collect(nodes);
+}
+
+void tree_node_t::append_child(std::unique_ptr<tree_node_t> child) {
+    tree_node_t* added = child.get();
+    added->parent = this;
+    added->prev_sibling = last_child;
+    added->depth = depth + 1;
+    (last_child ? last_child->next_sibling : first_child) = std::move(child);
+    last_child = added;
+}
+
+std::vector<std::unique_ptr<tree_node_t>> tree_node_t::take_children() {
+    std::vector<std::unique_ptr<tree_node_t>> children;
+    for (std::unique_ptr<tree_node_t> child = std::move(first_child); child;) {
+        std::unique_ptr<tree_node_t> next = std::move(child->next_sibling);
+        child->prev_sibling = nullptr;
+        children.push_back(std::move(child));
+        child = std::move(next);
+    }
+    last_child = nullptr;
+    return children;
+}
+
+namespace {
+
+item_bytes_t item_bytes(const ITEMIDLIST* item) {
+    return {reinterpret_cast<const std::uint8_t*>(item), item->mkid.cb};
+}
+
+const char16_t* as_char16(const task_string& name) {
+    return reinterpret_cast<const char16_t*>(name.get());
+}
+
+} // namespace
+
+bool refresh_children(IShellFolder* desktop_sf, tree_node_t* node) {
+    ComPtr<IShellFolder> folder;
+    if (node->parent) {
+        const task_idlist absolute = node->absolute_pidl();
+        if (absolute) desktop_sf->BindToObject(absolute.get(), nullptr, IID_PPV_ARGS(&folder));
+    } else {
+        folder = desktop_sf;
+    }
+    if (!folder) return false;
+
+    std::vector<std::unique_ptr<tree_node_t>> known = node->take_children();
+    ComPtr<IEnumIDList> items;
+    if (FAILED(folder->EnumObjects(nullptr, SHCONTF_FOLDERS, &items)) || !items) return false;
+    std::vector<task_idlist> fresh;
+    for (ITEMIDLIST* item = nullptr; items->Next(1, &item, nullptr) == S_OK && item; item = nullptr)
+        fresh.emplace_back(item);
+
+    std::vector<item_bytes_t> known_bytes, fresh_bytes;
+    for (const auto& child : known) known_bytes.push_back(item_bytes(child->pidl.get()));
+    for (const task_idlist& item : fresh) fresh_bytes.push_back(item_bytes(item.get()));
+    const std::vector<std::size_t> by_bytes = match_children_by_bytes(known_bytes, fresh_bytes);
+    std::vector<std::size_t> matches = by_bytes;
+
+    // Names cost a call into the shell each: asked only for items the bytes left over.
+    std::vector<task_string> fresh_names(fresh.size());
+    std::vector<const char16_t*> known_names, fresh_name_texts(fresh.size());
+    for (std::size_t j = 0; j < fresh.size(); ++j)
+        if (matches[j] == NO_MATCH) {
+            fresh_names[j] = display_name_of(folder.Get(), fresh[j].get());
+            fresh_name_texts[j] = as_char16(fresh_names[j]);
+        }
+    for (const auto& child : known) known_names.push_back(as_char16(child->name));
+    match_children_by_name(known_names, fresh_name_texts, matches);
+
+    for (std::size_t j = 0; j < fresh.size(); ++j) {
+        std::unique_ptr<tree_node_t> child;
+        if (matches[j] == NO_MATCH) {
+            child = std::make_unique<tree_node_t>();
+            child->name = std::move(fresh_names[j]);
+            child->pidl = std::move(fresh[j]);
+        } else {
+            child = std::move(known[matches[j]]);
+            // Matched by name, the folder keeps its pin, flags and subtree under its new
+            // bytes.
+            if (by_bytes[j] == NO_MATCH) child->pidl = std::move(fresh[j]);
+        }
+        node->append_child(std::move(child));
+    }
+    return true;
+}

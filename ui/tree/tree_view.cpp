@@ -1,0 +1,320 @@
+#include "ui/tree/tree_view.h"
+
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include "core/rows.h"
+#include "core/settings_format.h"
+#include "fault/fatal.h"
+#include "win/fill.h"
+#include "win/window_class.h"
+
+namespace {
+
+const color_t white{1.0f, 1.0f, 1.0f};
+const color_t light{0.95f, 0.95f, 0.95f};
+const color_t pale{0.9f, 0.9f, 0.9f};
+const color_t mid{0.7f, 0.7f, 0.7f};
+const color_t dark{0.5f, 0.5f, 0.5f};
+const color_t black{0.0f, 0.0f, 0.0f};
+
+void fill(HDC dc, int left, int top, int right, int bottom, color_t c) {
+    gradient_rect(dc, RECT{left, top, right, bottom}, c, c);
+}
+
+// The list's first item, moved on by one.
+const ITEMIDLIST* next_item(const ITEMIDLIST* item) {
+    return reinterpret_cast<const ITEMIDLIST*>(reinterpret_cast<const BYTE*>(item) + item->mkid.cb);
+}
+
+task_string display_name(IShellFolder* desktop_sf, const ITEMIDLIST* list, std::size_t items) {
+    const task_idlist prefix = idlist_prefix(list, items);
+    return prefix ? display_name_of(desktop_sf, prefix.get()) : nullptr;
+}
+
+bool same_name(const wchar_t* a, const wchar_t* b) {
+    return a && b && wcscmp(a, b) == 0;
+}
+
+} // namespace
+
+tree_view_t::tree_view_t(HWND parent, HFONT font, pane_host_t pane_host)
+    : host(std::move(pane_host)) {
+    register_class(L"tree_view", window_proc, LoadIconW(nullptr, IDI_APPLICATION),
+                   static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)), 0);
+    CreateWindowExW(WS_EX_LEFTSCROLLBAR, L"tree_view", L"", WS_CHILD | WS_VSCROLL, 0, 0, 100, 768,
+                    parent, nullptr, GetModuleHandleW(nullptr), this);
+    fatal_check(handle != nullptr, fatal_sites::tree_window);
+
+    scroll_info.cbSize = sizeof scroll_info;
+    scroll_info.fMask = SIF_RANGE | SIF_PAGE;
+    scroll_info.nMin = 0;
+    scroll_info.nMax = 9;
+    scroll_info.nPage = 2;
+    scroll_info.nPos = 0;
+    SetScrollInfo(handle, SB_VERT, &scroll_info, TRUE);
+    ShowWindow(handle, SW_SHOW);
+
+    surface = surface_t(handle, font, true);
+    root.expanded = false;
+
+    fatal_check(SUCCEEDED(SHGetDesktopFolder(&desktop_sf)), fatal_sites::tree_desktop);
+    root.name = display_name_of(desktop_sf.Get(), nullptr);
+    ITEMIDLIST* desktop = nullptr;
+    SHGetKnownFolderIDList(FOLDERID_Desktop, 0, nullptr, &desktop);
+    root.pidl.reset(desktop);
+    if (!root.pidl) root.pidl = idlist_copy("\0", 0); // the desktop is the empty list
+
+    root.collect(all_nodes);
+    rebuild_visible_rows();
+    rebuild_page_rows();
+    paint();
+}
+
+tree_view_t::~tree_view_t() {
+    // Usually gone with its parent already; otherwise it must not outlive this object.
+    if (handle) DestroyWindow(handle);
+}
+
+LRESULT CALLBACK tree_view_t::window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    return forward_message<tree_view_t>(window, message, wparam, lparam);
+}
+
+LRESULT tree_view_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
+    const int x = static_cast<short>(LOWORD(lparam));
+    const int y = static_cast<short>(HIWORD(lparam));
+    switch (message) {
+    case WM_PAINT:
+        surface.paint_window(handle);
+        return 0;
+    case WM_VSCROLL:
+        set_position(
+            scroll_request(LOWORD(wparam), scroll_info.nPos, scroll_info.nMax, HIWORD(wparam)));
+        return 0;
+    case WM_MOUSEWHEEL:
+        set_position(
+            wheel_position(scroll_info.nPos, static_cast<short>(HIWORD(wparam)), scroll_info.nMax));
+        break; // the parent sees the wheel too
+    case WM_LBUTTONDOWN:
+        on_button_down(x, y);
+        break;
+    case WM_LBUTTONUP:
+        on_button_up(x, y);
+        break;
+    }
+    return DefWindowProcW(handle, message, wparam, lparam);
+}
+
+void tree_view_t::set_position(int position) {
+    scroll_info.nPos = position;
+    page_rebuild();
+    SCROLLINFO si{sizeof si, SIF_POS, 0, 0, 0, scroll_info.nPos, 0};
+    SetScrollInfo(handle, SB_VERT, &si, TRUE);
+}
+
+void tree_view_t::on_button_down(int x, int y) {
+    SetFocus(handle);
+    RECT client;
+    GetClientRect(handle, &client);
+    const int right = client.right;
+    const std::size_t index = static_cast<std::size_t>(y / ROW_HEIGHT);
+    if (y < 0 || index >= page_rows.size()) return;
+    tree_node_t* node = page_rows[index];
+    const int d = node->depth;
+
+    if (INDENT * d <= x && x < INDENT * d + 20) {
+        if (node->expanded) {
+            node->collapse_all();
+        } else {
+            refresh_children(desktop_sf.Get(), node);
+            node->expanded = true; // also when the folder could not be read
+        }
+        full_rebuild();
+    }
+    if (INDENT * d + 20 <= x && x < right - 21) {
+        root.clear_current();
+        node->current = true;
+        const task_idlist list = node->absolute_pidl();
+        // The browser may report the navigation, and so rebuild the tree, before this
+        // returns: nothing of the tree is used after it.
+        if (list) host.browse(list.get());
+        SetCapture(handle);
+    }
+    if (right - 21 <= x && x < right - 1) {
+        node->pinned = !node->pinned;
+        row_rebuild();
+        host.save_settings();
+    }
+}
+
+void tree_view_t::on_button_up(int x, int y) {
+    ReleaseCapture();
+    RECT client;
+    GetClientRect(handle, &client);
+    if (x >= client.left && x < client.right && y >= client.top && y < client.bottom) return;
+    // Only a press on a name holds the capture that reports a release out here: the
+    // folder was dragged out, and the settings already name it.
+    POINT cursor;
+    GetCursorPos(&cursor);
+    host.open_window_at(cursor);
+}
+
+void tree_view_t::rebuild_all_nodes() {
+    all_nodes.clear();
+    root.collect(all_nodes);
+}
+
+void tree_view_t::rebuild_visible_rows() {
+    visible_rows.clear();
+    for (tree_node_t* node : all_nodes)
+        if (node->is_shown()) visible_rows.push_back(node);
+}
+
+void tree_view_t::rebuild_page_rows() {
+    RECT client;
+    GetClientRect(handle, &client);
+    const int R = client.bottom / ROW_HEIGHT;
+    fill_page_rows(visible_rows, scroll_info.nPos, R, page_rows);
+    scroll_info.nMin = 0;
+    scroll_info.nMax = scroll_max(visible_rows.size(), R);
+    SCROLLINFO si{sizeof si, SIF_RANGE, scroll_info.nMin, scroll_info.nMax, 0, 0, 0};
+    SetScrollInfo(handle, SB_VERT, &si, TRUE);
+}
+
+void tree_view_t::full_rebuild() {
+    rebuild_all_nodes();
+    row_rebuild();
+}
+
+void tree_view_t::row_rebuild() {
+    rebuild_visible_rows();
+    page_rebuild();
+}
+
+void tree_view_t::page_rebuild() {
+    rebuild_page_rows();
+    paint();
+}
+
+void tree_view_t::resize(int width, int height) {
+    surface.resize(handle, width, height);
+    MoveWindow(handle, 0, 0, width, height, TRUE);
+    page_rebuild();
+}
+
+void tree_view_t::paint() {
+    RECT client;
+    GetClientRect(handle, &client);
+    const int right = client.right;
+    fill(surface.mem_dc, 0, 0, client.right, client.bottom, white);
+    for (std::size_t i = 0; i < page_rows.size(); ++i) {
+        const tree_node_t* n = page_rows[i];
+        const int y = ROW_HEIGHT * static_cast<int>(i);
+        if (n->current) {
+            fill(surface.mem_dc, 0, y, right - 1, y + 20, pale);
+            fill(surface.mem_dc, 0, y, right - 1, y + 1, light);
+            fill(surface.mem_dc, 0, y, 1, y + 20, light);
+            fill(surface.mem_dc, 0, y + 19, right - 1, y + 20, mid);
+            fill(surface.mem_dc, right - 1, y, right, y + 20, pale);
+        } else if (n->pinned) {
+            fill(surface.mem_dc, 0, y, right - 1, y + 20, mid);
+            fill(surface.mem_dc, 0, y, right - 1, y + 1, pale);
+            fill(surface.mem_dc, 0, y, 1, y + 20, pale);
+            fill(surface.mem_dc, 0, y + 19, right - 1, y + 20, dark);
+            fill(surface.mem_dc, right - 2, y, right - 1, y + 20, dark);
+        } else {
+            fill(surface.mem_dc, 0, y, right - 1, y + 20, white);
+        }
+
+        // The glyph and text coordinates are 16-bit, as the packed points are.
+        const short X = static_cast<short>(INDENT * n->depth);
+        const short Y = static_cast<short>(y);
+        if (n->expanded)
+            fill_triangle(surface.mem_dc, black, pack_point(X + 14, Y + 6),
+                          pack_point(X + 6, Y + 14), pack_point(X + 14, Y + 14));
+        else
+            fill_triangle(surface.mem_dc, black, pack_point(X + 5, Y + 5),
+                          pack_point(X + 5, Y + 15), pack_point(X + 10, Y + 10));
+
+        if (n->name) {
+            RECT box{static_cast<short>(X + 20), Y, static_cast<short>(right - 22),
+                     static_cast<short>(Y + 20)};
+            DrawTextW(surface.mem_dc, n->name.get(), -1, &box,
+                      DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
+        }
+
+        fill(surface.mem_dc, right - 16, Y + 3, right - 6, Y + 14, black);
+        fill(surface.mem_dc, right - 13, Y + 3, right - 9, Y + 19, black);
+        if (!n->pinned) fill(surface.mem_dc, right - 15, Y + 4, right - 7, Y + 13, white);
+    }
+    InvalidateRect(handle, nullptr, TRUE);
+}
+
+tree_node_t* tree_view_t::find_by_ids(const ITEMIDLIST* list) {
+    IShellFolder* sf = desktop_sf.Get();
+    refresh_children(sf, &root);
+    if (root.first_child) refresh_children(sf, root.first_child.get());
+    const ITEMIDLIST* cursor = list;
+    for (tree_node_t* node = root.first_child.get(); node;) {
+        if (!idlist_item_equal(node->pidl.get(), cursor)) {
+            node = node->next_sibling.get();
+            continue;
+        }
+        cursor = next_item(cursor);
+        if (cursor->mkid.cb == 0) return node;
+        refresh_children(sf, node);
+        node = node->first_child.get();
+    }
+    return nullptr;
+}
+
+tree_node_t* tree_view_t::find_by_names(const ITEMIDLIST* list) {
+    IShellFolder* sf = desktop_sf.Get();
+    const std::size_t count = idlist_count(list);
+    std::size_t k = 1;
+    task_string sought = display_name(sf, list, k);
+    for (tree_node_t* node = root.first_child.get(); node;) {
+        if (!same_name(node->name.get(), sought.get())) {
+            node = node->next_sibling.get();
+            continue;
+        }
+        if (k == count) return node;
+        sought = display_name(sf, list, ++k);
+        refresh_children(sf, node);
+        node = node->first_child.get();
+    }
+    return nullptr;
+}
+
+void tree_view_t::show_folder(const ITEMIDLIST* list) {
+    root.clear_current();
+    tree_node_t* node = list->mkid.cb == 0 ? &root : find_by_ids(list);
+    // Some folders reach the browser under other IDs than their parent enumerates.
+    if (!node) node = find_by_names(list);
+    if (node) node->current = true;
+    full_rebuild();
+}
+
+void tree_view_t::pin_path(const ITEMIDLIST* list) {
+    tree_node_t* node = list->mkid.cb == 0 ? &root : find_by_ids(list);
+    // A folder written into since the pin was saved has other IDs now, but its name.
+    // One that is gone is dropped and leaves the file at the next save.
+    if (!node) node = find_by_names(list);
+    if (node) node->pinned = true;
+}
+
+void tree_view_t::save_expanded(std::vector<std::uint8_t>& image) {
+    std::int32_t count = 0;
+    for (const tree_node_t* node : all_nodes) count += node->pinned;
+    put_i32(image, count);
+    for (const tree_node_t* node : all_nodes)
+        if (node->pinned) {
+            const task_idlist list = node->absolute_pidl();
+            write_pidl_record(image, list.get());
+        }
+}
+
+void tree_view_t::load_expanded(const std::vector<byte_list>& pins) {
+    for (const byte_list& pin : pins) pin_path(reinterpret_cast<const ITEMIDLIST*>(pin.data()));
+    full_rebuild();
+}

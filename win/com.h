@@ -1,0 +1,41 @@
+#pragma once
+// Small owners for what the COM task allocator hands out, and item ID list copies.
+#include <windows.h>
+#include <shlobj.h>
+#include <shobjidl.h>
+#include <wrl/client.h>
+
+#include <memory>
+#include <utility>
+
+#include "core/idlist.h"
+
+struct task_free {
+    void operator()(void* p) const { CoTaskMemFree(p); }
+};
+using task_idlist = std::unique_ptr<ITEMIDLIST, task_free>;
+using task_string = std::unique_ptr<wchar_t, task_free>;
+
+// A COM object of ours with its first reference, owned by the pointer returned.
+template <class T, class... Args> Microsoft::WRL::ComPtr<T> make_com(Args&&... args) {
+    Microsoft::WRL::ComPtr<T> object;
+    object.Attach(new T(std::forward<Args>(args)...));
+    return object;
+}
+
+// A list's copy made the one way: length + 2 bytes, zero-filled, items copied.
+task_idlist idlist_copy(const void* list, std::size_t length);
+task_idlist idlist_copy(const void* list);
+task_idlist idlist_from_bytes(const byte_list& list);
+
+// A new list: the items of `first`, then those of `second`; null when out of memory.
+task_idlist idlist_join(const ITEMIDLIST* first, const ITEMIDLIST* second);
+
+// The first `items` items of a list, as a list of their own.
+task_idlist idlist_prefix(const ITEMIDLIST* list, std::size_t items);
+
+// An item's normal display name as the folder gives it; null when it has none.
+task_string display_name_of(IShellFolder* folder, const ITEMIDLIST* item);
+
+// A desktop-relative path as the shell parses it; null unless the parse gives S_OK.
+task_idlist parse_display_name(IShellFolder* desktop, const wchar_t* path);

@@ -1,0 +1,31 @@
+#pragma once
+// The off-screen surface of a custom-drawn view: a memory DC with the UI font and a
+// bitmap of the view's size. Painting draws there; WM_PAINT only copies from it.
+#include <windows.h>
+
+#include <utility>
+
+struct surface_t {
+    HDC mem_dc = nullptr;
+    HBITMAP mem_bitmap = nullptr;
+
+    surface_t() = default;
+    // The memory DC (`font` selected, `transparent` background mode if asked) and a
+    // bitmap of the window's client size selected into it.
+    surface_t(HWND window, HFONT font, bool transparent);
+    ~surface_t();
+    surface_t(const surface_t&) = delete;
+    surface_t& operator=(const surface_t&) = delete;
+    surface_t& operator=(surface_t&& other) noexcept {
+        std::swap(mem_dc, other.mem_dc);
+        std::swap(mem_bitmap, other.mem_bitmap);
+        return *this;
+    }
+
+    // Selects a new width × height bitmap and deletes the old one. A size no bitmap can
+    // be made for keeps the old one.
+    void resize(HWND window, int width, int height);
+
+    // WM_PAINT: copies the window's invalid rectangle from the surface.
+    void paint_window(HWND window) const;
+};
