@@ -3,9 +3,11 @@
 #include <shellapi.h>
 #include <shlobj.h>
 #include <strsafe.h>
+#include <tlhelp32.h>
 
 #include "app/ebe.h"
 #include "app/main_window.h"
+#include "app/single_instance.h"
 #include "fault/fatal.h"
 #include "ui/address/address_view.h"
 #include "win/com.h"
@@ -13,6 +15,7 @@
 unique_font g_font;
 unique_handle g_settings;
 std::vector<main_window_t*> main_windows;
+pin_set_t g_pins;
 
 HFONT create_ui_font() {
     return CreateFontW(18, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
@@ -25,7 +28,41 @@ unique_handle open_settings_file(const wchar_t* path) {
         CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr));
 }
 
-void init_gui() {
+namespace {
+
+// Whether another process runs from an executable of our name: a zelvon that may still be
+// starting, before its window exists.
+bool another_zelvon_runs() {
+    wchar_t own[MAX_PATH] = L"";
+    GetModuleFileNameW(nullptr, own, MAX_PATH);
+    const wchar_t* own_name = wcsrchr(own, L'\\') ? wcsrchr(own, L'\\') + 1 : own;
+    const unique_handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry))
+        if (entry.th32ProcessID != GetCurrentProcessId() &&
+            _wcsicmp(entry.szExeFile, own_name) == 0)
+            return true;
+    return false;
+}
+
+// Two starts close together: the one that missed the other's window finds the file held.
+// It waits for that zelvon's window and hands over (which ends this process), or for the
+// file to come free; anything else leaves the file unopened.
+void wait_for_starting_zelvon(const wchar_t* path, const wchar_t* command_line) {
+    if (!another_zelvon_runs()) return;
+    for (const ULONGLONG end = GetTickCount64() + 5000; GetTickCount64() < end;) {
+        Sleep(100);
+        EnumWindows(find_running_instance, reinterpret_cast<LPARAM>(command_line));
+        g_settings = open_settings_file(path);
+        if (valid_handle(g_settings)) return;
+    }
+}
+
+} // namespace
+
+void init_gui(const wchar_t* command_line) {
     OleInitialize(nullptr);
     g_font.reset(create_ui_font());
     fatal_check(g_font != nullptr, fatal_sites::font);
@@ -36,6 +73,8 @@ void init_gui() {
     const bool have_folder = SHGetSpecialFolderPathW(nullptr, tmp, CSIDL_APPDATA, FALSE);
     StringCchCatW(tmp, MAX_PATH, L"\\zelvon.sav");
     if (have_folder) g_settings = open_settings_file(tmp);
+    if (have_folder && !valid_handle(g_settings) && GetLastError() == ERROR_SHARING_VIOLATION)
+        wait_for_starting_zelvon(tmp, command_line);
     fatal_check(valid_handle(g_settings), fatal_sites::settings_file);
 }
 
@@ -64,15 +103,23 @@ void browse_to_argument(main_window_t* window, const wchar_t* command_line) {
         browse_to_path(window->address->desktop.Get(), window->eb.Get(), path.c_str());
 }
 
+IShellView* view_for_message(const MSG& msg) {
+    if (!msg.hwnd) return nullptr;
+    const HWND top = GetAncestor(msg.hwnd, GA_ROOT);
+    const HWND focus = GetFocus();
+    for (main_window_t* window : main_windows)
+        if (window->handle == top && window->ebe && window->ebe->view && focus &&
+            (focus == window->eb_handle || IsChild(window->eb_handle, focus)))
+            return window->ebe->view.Get();
+    return nullptr;
+}
+
 void run_message_loop() {
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        bool handled = false;
-        // Every view is asked, also after one has taken the message.
-        for (main_window_t* window : main_windows)
-            if (window->ebe->view && window->ebe->view->TranslateAccelerator(&msg) == S_OK)
-                handled = true;
-        if (handled) continue;
+        if (IShellView* view = view_for_message(msg);
+            view && view->TranslateAccelerator(&msg) == S_OK)
+            continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);
     }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "core/idlist.h"
 #include "win/handle.h"
 
 struct main_window_t;
@@ -16,8 +17,19 @@ extern unique_font g_font;
 extern unique_handle g_settings;
 extern std::vector<main_window_t*> main_windows; // oldest first; the windows own themselves
 
-// OLE, the font and the settings file; any of them missing ends the program.
-void init_gui();
+// The process's pinned folders, one set for every window: read from the settings file by
+// the first window that restores, shown in every window, written by every save. A pin
+// whose folder cannot be reached for now stays until its folder is seen to be gone.
+struct pin_set_t {
+    std::vector<byte_list> folders; // in the order they were pinned
+    bool loaded = false;
+};
+extern pin_set_t g_pins;
+
+// OLE, the font and the settings file; any of them missing ends the program. A settings
+// file held by another zelvon that is still starting is waited for, a few seconds, and
+// the command line handed to that one's window when it shows.
+void init_gui(const wchar_t* command_line);
 void close_gui();
 
 // The UI font: height 18 and the face the program is drawn with.
@@ -31,8 +43,14 @@ unique_handle open_settings_file(const wchar_t* path);
 // names something; anything else is ignored silently.
 void browse_to_argument(main_window_t* window, const wchar_t* command_line);
 
-// Runs until the quit message; every message is first offered to each window's view.
+// Runs until the quit message; a message is first offered to the view of its window.
 void run_message_loop();
+
+// The shell view a message is offered to first: that of the main window the message is
+// for, and only while the keyboard focus is inside that view, so that its accelerators
+// (Delete, Rename, Cut, Copy, Paste) act on the files selected there and never on what is
+// typed elsewhere. Null for none.
+IShellView* view_for_message(const MSG& msg);
 
 // The first argument of a command line, or an empty string when it has none.
 std::wstring first_argument(const wchar_t* command_line);

@@ -37,10 +37,17 @@ HRESULT ebe_t::OnViewCreated(IShellView* created) {
     return S_OK;
 }
 
-HRESULT ebe_t::OnNavigationComplete(PCIDLIST_ABSOLUTE) {
+HRESULT ebe_t::OnNavigationComplete(PCIDLIST_ABSOLUTE completed) {
+    if (completed) shown = idlist_copy(completed);
     return S_OK;
 }
 
-HRESULT ebe_t::OnNavigationFailed(PCIDLIST_ABSOLUTE folder) {
-    return OnNavigationComplete(folder);
+HRESULT ebe_t::OnNavigationFailed(PCIDLIST_ABSOLUTE failed) {
+    // The bar, the tree and the file followed the pending folder; the browser still shows
+    // the one before. A navigation given up for a later one changes nothing: the panes
+    // already follow the later one.
+    const bool latest = failed && folder && idlist_length(failed) == idlist_length(folder.get()) &&
+                        memcmp(failed, folder.get(), idlist_length(failed)) == 0;
+    if (latest && shown) OnNavigationPending(shown.get());
+    return S_OK;
 }

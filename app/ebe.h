@@ -16,6 +16,9 @@ struct ebe_t final : IExplorerBrowserEvents {
     Microsoft::WRL::ComPtr<IShellView> view;
     main_window_t* mw;
     task_idlist folder;
+    // The folder the browser last showed: where the panes go back to when a navigation
+    // fails after they followed it.
+    task_idlist shown;
 
     explicit ebe_t(main_window_t* window) : mw(window) {}
     ebe_t(const ebe_t&) = delete;

@@ -9,7 +9,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR command_line, int) {
     // A running instance takes the command line and this process ends there.
     EnumWindows(find_running_instance, reinterpret_cast<LPARAM>(command_line));
     CoInitialize(nullptr);
-    init_gui();
+    init_gui(command_line);
     main_window_t* first = main_window_t::open();
     browse_to_argument(first, command_line);
     run_message_loop();

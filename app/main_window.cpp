@@ -13,6 +13,7 @@
 #include "app/single_instance.h"
 #include "core/handover.h"
 #include "core/layout.h"
+#include "core/placement.h"
 #include "core/settings_format.h"
 #include "fault/fatal.h"
 #include "ui/address/address_view.h"
@@ -45,7 +46,7 @@ main_window_t::main_window_t() {
 
     const pane_host_t host{
         [this](const ITEMIDLIST* folder) { eb->BrowseToIDList(folder, 0); },
-        [this] { save_settings(); },
+        [this](const ITEMIDLIST* folder, bool pinned) { on_pin_changed(folder, pinned); },
         open_window_at,
     };
     tree = std::make_unique<tree_view_t>(handle, g_font.get(), host);
@@ -76,7 +77,7 @@ main_window_t::main_window_t() {
     else
         load_settings();
 
-    ShowWindow(handle, SW_SHOW);
+    ShowWindow(handle, restore_maximized ? SW_SHOWMAXIMIZED : SW_SHOW);
 }
 
 main_window_t::~main_window_t() = default;
@@ -84,8 +85,10 @@ main_window_t::~main_window_t() = default;
 void main_window_t::on_destroy() {
     auto self = std::find(main_windows.begin(), main_windows.end(), this);
     if (self != main_windows.end()) main_windows.erase(self);
-    // The browser lets go of the sink before the panes the sink calls go with the object.
+    // The browser lets go of the sink before the panes the sink calls go with the object,
+    // and is torn down (its view and windows) before the last reference goes.
     if (eb && ebe) eb->Unadvise(ebe->cookie);
+    if (eb) eb->Destroy();
     eb.Reset();
     ebe.Reset();
     eb_handle = nullptr; // nothing is laid out or saved any more
@@ -123,6 +126,9 @@ LRESULT main_window_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
         layout();
         save_settings();
         return 0;
+    case WM_MOVE:
+        save_settings();
+        break;
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(handle, &ps);
@@ -180,21 +186,72 @@ LRESULT main_window_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
 void open_window_at(POINT at) {
     main_window_t* window = main_window_t::open();
     window->load_settings();
+    // Where it was dropped, whatever the settings say.
+    if (IsZoomed(window->handle)) ShowWindow(window->handle, SW_RESTORE);
     RECT r;
     GetWindowRect(window->handle, &r);
     MoveWindow(window->handle, at.x, at.y, r.right - r.left, r.bottom - r.top, TRUE);
 }
 
+namespace {
+
+// The window's rectangle as it is when neither minimised nor maximised, in screen
+// coordinates, and whether it is (or, minimised, comes back) maximised. A minimised
+// window's own rectangle is a strip, or off every screen.
+struct placement_t {
+    RECT normal;
+    bool maximized;
+};
+
+placement_t normal_placement(HWND window) {
+    const bool zoomed = IsZoomed(window), iconic = IsIconic(window);
+    if (!zoomed && !iconic) {
+        // As it stands: the placement's copy is not kept up to date by every system.
+        RECT r;
+        GetWindowRect(window, &r);
+        return {r, false};
+    }
+    WINDOWPLACEMENT wp{};
+    wp.length = sizeof wp;
+    GetWindowPlacement(window, &wp);
+    // The normal rectangle is in the coordinates of the monitor's work area.
+    RECT r = wp.rcNormalPosition;
+    MONITORINFO mi{};
+    mi.cbSize = sizeof mi;
+    if (GetMonitorInfoW(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &mi))
+        OffsetRect(&r, mi.rcWork.left - mi.rcMonitor.left, mi.rcWork.top - mi.rcMonitor.top);
+    return {r, zoomed || (wp.flags & WPF_RESTORETOMAXIMIZED)};
+}
+
+// Where a saved rectangle comes back: as saved when it shows on a monitor at a usable
+// size, otherwise whole on the nearest monitor's work area.
+RECT restored_rect(const std::int32_t (&saved)[4]) {
+    const screen_rect_t s{saved[0], saved[1], saved[2], saved[3]};
+    const RECT r{saved[0], saved[1], saved[2], saved[3]};
+    const bool on_a_monitor = r.right > r.left && r.bottom > r.top &&
+                              MonitorFromRect(&r, MONITOR_DEFAULTTONULL) != nullptr;
+    MONITORINFO mi{};
+    mi.cbSize = sizeof mi;
+    GetMonitorInfoW(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &mi);
+    const screen_rect_t work{mi.rcWork.left, mi.rcWork.top, mi.rcWork.right, mi.rcWork.bottom};
+    const screen_rect_t placed = restored_window_rect(s, on_a_monitor, work);
+    return {LONG(placed.left), LONG(placed.top), LONG(placed.right), LONG(placed.bottom)};
+}
+
+} // namespace
+
 void main_window_t::save_settings() {
-    RECT r;
-    GetWindowRect(handle, &r);
+    const placement_t placement = normal_placement(handle);
+    const RECT& r = placement.normal;
     std::vector<std::uint8_t> image;
     image.reserve(512);
     put_i32(image, SETTINGS_MAGIC);
     put_i32(image, split);
     for (LONG edge : {r.left, r.top, r.right, r.bottom}) put_i32(image, edge);
     write_pidl_record(image, ebe->folder.get());
-    tree->save_expanded(image);
+    put_i32(image, static_cast<std::int32_t>(g_pins.folders.size()));
+    for (const byte_list& pin : g_pins.folders) write_pidl_record(image, pin.data());
+    write_trailer(image, {.maximized = placement.maximized});
     write_settings_file(image);
 }
 
@@ -209,18 +266,47 @@ void main_window_t::load_settings() {
         return;
     }
     split = saved->split;
-    const RECT r{saved->rect[0], saved->rect[1], saved->rect[2], saved->rect[3]};
-    tree->load_expanded(saved->pins);
+    restore_maximized = saved->trailer.maximized;
+    restore_pins(saved->pins);
     if (saved->folder) {
         const task_idlist folder = idlist_from_bytes(*saved->folder);
         eb->BrowseToIDList(folder.get(), 0);
     } else {
         browse_to_desktop();
     }
-    // A damaged file may hold any four numbers; their differences must not overflow.
-    const auto extent = [](LONG from, LONG to) {
-        return static_cast<int>(
-            std::clamp<long long>(static_cast<long long>(to) - from, INT_MIN, INT_MAX));
-    };
-    MoveWindow(handle, r.left, r.top, extent(r.left, r.right), extent(r.top, r.bottom), TRUE);
+    const RECT r = restored_rect(saved->rect);
+    MoveWindow(handle, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+}
+
+void main_window_t::restore_pins(const std::vector<byte_list>& saved) {
+    if (!g_pins.loaded) {
+        g_pins.folders = saved;
+        g_pins.loaded = true;
+    }
+    const std::vector<pin_outcome_t> outcomes = tree->load_expanded(g_pins.folders);
+    // What this tree learnt: a pin found under other IDs keeps those; one whose folder is
+    // gone leaves every window; one out of reach for now stays as it was.
+    std::vector<byte_list> kept, gone;
+    for (std::size_t i = 0; i < outcomes.size(); ++i) {
+        const byte_list& pin =
+            outcomes[i].shown_as.empty() ? g_pins.folders[i] : outcomes[i].shown_as;
+        if (!outcomes[i].shown_as.empty() || outcomes[i].unreachable) {
+            if (std::find(kept.begin(), kept.end(), pin) == kept.end()) kept.push_back(pin);
+        } else {
+            gone.push_back(pin);
+        }
+    }
+    g_pins.folders = std::move(kept);
+    for (const byte_list& pin : gone)
+        for (main_window_t* other : main_windows)
+            if (other != this) other->tree->set_pin(as_idlist(pin), false);
+}
+
+void main_window_t::on_pin_changed(const ITEMIDLIST* folder, bool pinned) {
+    const byte_list pin = idlist_bytes(folder);
+    std::erase(g_pins.folders, pin);
+    if (pinned) g_pins.folders.push_back(pin);
+    for (main_window_t* other : main_windows)
+        if (other != this) other->tree->set_pin(folder, pinned);
+    save_settings();
 }

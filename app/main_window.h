@@ -8,6 +8,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
+
+#include "core/idlist.h"
 
 struct tree_view_t;
 struct address_view_t;
@@ -24,6 +27,7 @@ struct main_window_t {
     HWND eb_handle = nullptr;
     std::int32_t split = 300;
     bool dragging = false;
+    bool restore_maximized = false; // the settings say so; shown maximised
 
     // A new window, shown, restored from the settings file (or on the desktop when the
     // file is empty), and in main_windows. It belongs to its window.
@@ -45,6 +49,8 @@ struct main_window_t {
 private:
     main_window_t();
     void on_destroy();
+    void restore_pins(const std::vector<byte_list>& saved);
+    void on_pin_changed(const ITEMIDLIST* folder, bool pinned);
 };
 
 // A window dragged out of a tree: restored from the settings, which name the dragged

@@ -20,10 +20,21 @@ std::size_t view_size(const mapped_view& view) {
     return view && VirtualQuery(view.get(), &region, sizeof region) ? region.RegionSize : 0;
 }
 
+// A running copy that takes longer than this to open a window is hung.
+constexpr UINT HANDOVER_TIMEOUT_MS = 8000;
+
+// Hands WM_NEW_WINDOW over and waits for the receiver to have handled it; false when it
+// does not answer in time.
+bool send_new_window(HWND window, WPARAM length) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(window, WM_NEW_WINDOW, length, 0, SMTO_NORMAL, HANDOVER_TIMEOUT_MS,
+                               &result) != 0;
+}
+
 // Puts the path into the named block and hands it over; the block lives until the
 // receiver has read it, since the send waits. Falls back to a plain new window when
 // the block cannot be had whole.
-void hand_over_path(HWND window, const std::wstring& path) {
+bool hand_over_path(HWND window, const std::wstring& path) {
     const unique_handle lock(CreateMutexW(nullptr, FALSE, HANDOVER_LOCK));
     if (lock) WaitForSingleObject(lock.get(), INFINITE);
     const held_mutex turn(lock.get());
@@ -41,7 +52,7 @@ void hand_over_path(HWND window, const std::wstring& path) {
             CopyMemory(view.get(), path.c_str(), size);
         }
     }
-    SendMessageW(window, WM_NEW_WINDOW, whole ? path.size() : 0, 0);
+    return send_new_window(window, whole ? path.size() : 0);
 }
 
 } // namespace
@@ -53,10 +64,14 @@ BOOL CALLBACK find_running_instance(HWND window, LPARAM command_line) {
     GetClassNameW(window, text, MAX_PATH);
     if (wcscmp(text, L"main_window") != 0) return TRUE;
     const std::wstring path = first_argument(reinterpret_cast<const wchar_t*>(command_line));
-    if (path.empty())
-        SendMessageW(window, WM_NEW_WINDOW, 0, 0);
-    else
-        hand_over_path(window, path);
+    const bool answered = path.empty() ? send_new_window(window, 0) : hand_over_path(window, path);
+    if (!answered) {
+        MessageBoxW(nullptr,
+                    L"zelvon is running but does not answer. Close it, or end it in the Task "
+                    L"Manager, and start zelvon again.",
+                    L"zelvon", MB_OK | MB_ICONERROR);
+        ExitProcess(2);
+    }
     ExitProcess(0);
 }
 

@@ -20,6 +20,7 @@ add_executable(host_tests
     tests/core/segments_test.cpp
     tests/core/handover_test.cpp
     tests/core/child_merge_test.cpp
+    tests/core/placement_test.cpp
     tests/fault/report_format_test.cpp
     tests/fault/fatal_sites_test.cpp
 )

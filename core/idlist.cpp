@@ -44,3 +44,8 @@ std::optional<std::size_t> idlist_checked_length(const void* bytes, std::size_t 
     if (size - n == 1 && p[n] != 0) return std::nullopt;
     return n;
 }
+
+byte_list idlist_bytes(const void* list) {
+    const auto* p = static_cast<const std::uint8_t*>(list);
+    return byte_list(p, p + idlist_length(list) + 2);
+}

@@ -30,3 +30,6 @@ bool idlist_item_equal(const void* stored, const void* sought);
 std::optional<std::size_t> idlist_checked_length(const void* bytes, std::size_t size);
 
 std::uint16_t idlist_read_u16(const void* p);
+
+// A trusted list's bytes, its terminator included.
+byte_list idlist_bytes(const void* list);

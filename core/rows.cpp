@@ -15,7 +15,7 @@ int scroll_request(int code, int p, int max, int thumb) {
     case LINEUP:
         return p != 0 ? p - 1 : p;
     case LINEDOWN:
-        return p < max - 1 ? p + 1 : p;
+        return p < max ? p + 1 : p;
     case PAGEUP:
         return p - PAGE < 0 ? 0 : p - PAGE;
     case PAGEDOWN:
@@ -32,6 +32,11 @@ int scroll_request(int code, int p, int max, int thumb) {
     }
 }
 
-int wheel_position(int p, int delta, int max) {
-    return clamp(p + delta / -120, 0, max);
+int wheel_t::position(int p, int delta, int max) {
+    // Turning back the other way starts afresh.
+    if ((rest < 0) != (delta < 0)) rest = 0;
+    rest += delta;
+    const int notches = rest / 120;
+    rest -= notches * 120;
+    return clamp(p - notches, 0, max);
 }

@@ -51,9 +51,12 @@ inline int scroll_max(std::size_t n, int R) {
 }
 
 // The position a scroll-bar request leads to; `thumb` is the position the thumb
-// codes carry. Line-down stops one short of the end, as the bar's own arrows do.
+// codes carry.
 int scroll_request(int code, int p, int max, int thumb);
 
-// One row per notch of 120; away from the user scrolls up. Less than a notch does
-// nothing and is not kept for later.
-int wheel_position(int p, int delta, int max);
+// The wheel: one row per notch of 120, away from the user scrolling up. Deltas of less
+// than a notch (precision touchpads send many small ones) add up until they make one.
+struct wheel_t {
+    int rest = 0; // turned and not yet a whole notch
+    int position(int p, int delta, int max);
+};

@@ -6,8 +6,68 @@
 #include "core/idlist.h"
 
 namespace {
+
 constexpr std::size_t HEADER_SIZE = 24;
+
+enum field_tag_t : std::uint16_t {
+    FIELD_WINDOW_FLAGS = 1, // 32 bits: bit 0, maximised
+};
+constexpr std::uint32_t FLAG_MAXIMIZED = 1;
+
+void put_u16(std::vector<std::uint8_t>& image, std::uint16_t value) {
+    image.push_back(static_cast<std::uint8_t>(value));
+    image.push_back(static_cast<std::uint8_t>(value >> 8));
+}
+
+std::uint32_t u32_at(const std::uint8_t* p) {
+    return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+// The trailer at the reader's position, if one is there whole and its checksum agrees.
+std::optional<settings_trailer_t> read_trailer(const settings_reader_t& in) {
+    const std::uint8_t* at = in.data + in.pos;
+    const std::size_t left = in.left();
+    if (left < 12 || u32_at(at) != TRAILER_MARKER) return std::nullopt;
+    const std::uint32_t length = u32_at(at + 4);
+    if (length > left - 12) return std::nullopt;
+    const std::size_t checked = in.pos + 8 + length;
+    if (crc32_of(in.data, checked) != u32_at(in.data + checked)) return std::nullopt;
+
+    settings_trailer_t trailer;
+    for (const std::uint8_t *p = at + 8, *end = at + 8 + length; end - p >= 4;) {
+        const std::uint16_t tag = static_cast<std::uint16_t>(p[0] | p[1] << 8);
+        const std::uint16_t size = static_cast<std::uint16_t>(p[2] | p[3] << 8);
+        p += 4;
+        if (size > end - p) break;
+        if (tag == FIELD_WINDOW_FLAGS && size >= 4)
+            trailer.maximized = (u32_at(p) & FLAG_MAXIMIZED) != 0;
+        p += size;
+    }
+    return trailer;
+}
+
 } // namespace
+
+std::uint32_t crc32_of(const std::uint8_t* data, std::size_t size) {
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < size; ++i) {
+        crc ^= data[i];
+        for (int bit = 0; bit < 8; ++bit) crc = crc >> 1 ^ (0xEDB88320u & (0u - (crc & 1)));
+    }
+    return ~crc;
+}
+
+void write_trailer(std::vector<std::uint8_t>& image, const settings_trailer_t& trailer) {
+    put_i32(image, static_cast<std::int32_t>(TRAILER_MARKER));
+    const std::size_t length_at = image.size();
+    put_i32(image, 0);
+    put_u16(image, FIELD_WINDOW_FLAGS);
+    put_u16(image, 4);
+    put_i32(image, trailer.maximized ? FLAG_MAXIMIZED : 0);
+    const auto length = static_cast<std::uint32_t>(image.size() - length_at - 4);
+    for (int i = 0; i < 4; ++i) image[length_at + i] = static_cast<std::uint8_t>(length >> 8 * i);
+    put_i32(image, static_cast<std::int32_t>(crc32_of(image.data(), image.size())));
+}
 
 void put_i32(std::vector<std::uint8_t>& image, std::int32_t value) {
     const auto v = static_cast<std::uint32_t>(value);
@@ -57,5 +117,6 @@ std::optional<saved_settings_t> decode_settings(const std::uint8_t* data, std::s
     // Each record takes at least its 4-byte length, which bounds the loop by the file.
     for (std::int32_t i = 0; i < count && in.left() >= 4; ++i)
         if (auto pin = in.read_pidl_record()) s.pins.push_back(std::move(*pin));
+    if (auto trailer = read_trailer(in)) s.trailer = *trailer;
     return s;
 }

@@ -1,7 +1,12 @@
 #pragma once
 // The settings file's bytes: little-endian, no padding, written from offset 0.
 //   100 | split | left top right bottom | folder record | pin count N | N pin records
+//   [ trailer: "ZLVT" | length L | L bytes of fields | CRC-32 ]
 // A record is a 32-bit byte length L and the L bytes of a list's items, no terminator.
+// The trailer holds what was added later, where older readers never look. Its checksum
+// covers every byte of the image before it, so the tail of a longer earlier save (the
+// file is never truncated) cannot pass for the trailer of a shorter one. Each field is a
+// 16-bit tag, a 16-bit size and that many bytes; unknown tags are skipped.
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -16,12 +21,23 @@ void put_i32(std::vector<std::uint8_t>& image, std::int32_t value);
 // Appends one record for a terminated list; a null list is written as the empty one.
 void write_pidl_record(std::vector<std::uint8_t>& image, const void* list);
 
+constexpr std::uint32_t TRAILER_MARKER = 0x54564C5A; // "ZLVT"
+
+// What the trailer holds. Without a valid trailer every field has its default.
+struct settings_trailer_t {
+    bool maximized = false; // the window comes back maximised
+};
+
+// Appends the trailer to an image that holds everything before it.
+void write_trailer(std::vector<std::uint8_t>& image, const settings_trailer_t& trailer);
+
 struct saved_settings_t {
     std::int32_t split = 0;
     std::int32_t rect[4] = {}; // left, top, right, bottom of the window, screen coordinates
     // The current folder; empty when its record is damaged and must not reach the shell.
     std::optional<byte_list> folder;
     std::vector<byte_list> pins; // damaged records are left out
+    settings_trailer_t trailer;
 };
 
 // Reads untrusted bytes field by field. Nothing is read past the end: a record's
@@ -37,6 +53,9 @@ struct settings_reader_t {
     // outside it. A record whose length cannot be read is the empty list (the desktop).
     std::optional<byte_list> read_pidl_record();
 };
+
+// CRC-32 (the common polynomial, as zip files use it).
+std::uint32_t crc32_of(const std::uint8_t* data, std::size_t size);
 
 // Empty when nothing may be restored: the file is cut inside its first 24 bytes or does
 // not start with 100. A file cut short before its pin count has no pins.

@@ -19,6 +19,12 @@ LRESULT CALLBACK dialog_proc(HWND window, UINT message, WPARAM wparam, LPARAM lp
         return 0;
     case WM_NCLBUTTONDOWN:
         return 0; // the report stays where it is
+    case WM_CLOSE:
+    case WM_DESTROY:
+        // Alt+F4, the taskbar's close or anything else that takes the report away ends
+        // the process as its button does, never leaving it running unseen.
+        PostQuitMessage(1);
+        return 0;
     case WM_COMMAND:
         if (LOWORD(wparam) == 0) PostMessageA(window, WM_QUIT, 1, 0);
         if (LOWORD(wparam) == IDOK) PostMessageA(window, WM_QUIT, 0, 0);

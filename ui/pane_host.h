@@ -10,8 +10,9 @@ struct pane_host_t {
     // Move the window's browser to an absolute list (the browser reports the navigation
     // back, possibly before this returns).
     std::function<void(const ITEMIDLIST* folder)> browse;
-    // Write the window's state to the settings file.
-    std::function<void()> save_settings;
+    // A folder pinned or unpinned here: the pin is the process's, shown in every window
+    // and saved.
+    std::function<void(const ITEMIDLIST* folder, bool pinned)> pin_changed;
     // Open a new window, restored from the settings file, at a screen point.
     std::function<void(POINT at)> open_window_at;
 };

@@ -23,6 +23,10 @@ template <class T, class... Args> Microsoft::WRL::ComPtr<T> make_com(Args&&... a
     return object;
 }
 
+inline const ITEMIDLIST* as_idlist(const byte_list& list) {
+    return reinterpret_cast<const ITEMIDLIST*>(list.data());
+}
+
 // A list's copy made the one way: length + 2 bytes, zero-filled, items copied.
 task_idlist idlist_copy(const void* list, std::size_t length);
 task_idlist idlist_copy(const void* list);

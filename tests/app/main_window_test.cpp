@@ -12,6 +12,7 @@
 #include "ui/address/address_view.h"
 #include "app/app.h"
 #include "app/ebe.h"
+#include "core/settings_format.h"
 #include "tests/support/win_test_support.h"
 #include "ui/tree/tree_view.h"
 
@@ -143,9 +144,11 @@ TEST_F(MainWindowTest, OpensOnTheDesktopAsA1024By768Window) {
     expect_layout(window);
 
     window->save_settings();
-    const bytes_t file = settings_bytes();
-    EXPECT_EQ(file.size(), 32u);
     expect_file_holds(window, {});
+    const bytes_t file = settings_bytes();
+    const auto saved = decode_settings(file.data(), file.size());
+    ASSERT_TRUE(saved);
+    EXPECT_FALSE(saved->trailer.maximized);
 }
 
 TEST_F(MainWindowTest, LaysOutThePanesForEverySizeAndSplit) {
@@ -219,13 +222,13 @@ TEST_F(MainWindowTest, BrowserNavigationReachesTheSinkAndTheFile) {
     expect_file_holds(window, items);
     // The view the message loop offers messages to.
     EXPECT_TRUE(pump_until([&] { return window->ebe->view != nullptr; }));
-    EXPECT_EQ(settings_bytes().size(), 32 + items.size());
+    const std::size_t longer = settings_bytes().size();
 
     // Back on the desktop the save is shorter; what lies past it stays.
     window->browse_to_desktop();
     ASSERT_TRUE(pump_until([&] { return shows(window, {}); }));
     expect_file_holds(window, {});
-    EXPECT_EQ(settings_bytes().size(), 32 + items.size());
+    EXPECT_EQ(settings_bytes().size(), longer);
 }
 
 TEST_F(MainWindowTest, RestoresSplitRectangleAndFolderFromTheFile) {
@@ -248,8 +251,11 @@ TEST_F(MainWindowTest, RestoresSplitRectangleAndFolderFromTheFile) {
     EXPECT_EQ(window->split, 123);
     EXPECT_EQ(box(window_rect(window->handle)), box(rect));
     expect_layout(window);
-    // The saves that follow the load write back what was read.
-    EXPECT_EQ(settings_bytes(), file);
+    // The saves that follow the load write back what was read, and then the trailer.
+    const bytes_t now = settings_bytes();
+    const std::size_t read = file.size() - tail.size();
+    ASSERT_GE(now.size(), file.size());
+    EXPECT_EQ(bytes_t(now.begin(), now.begin() + read), bytes_t(file.begin(), file.begin() + read));
 }
 
 TEST_F(MainWindowTest, RestoredBarPastTheRightEdgeIsLaidOutWithinReach) {
@@ -368,6 +374,55 @@ TEST_F(MainWindowTest, ClosingRemovesTheWindowAndOnlyTheLastOneQuits) {
     EXPECT_FALSE(IsWindow(c_handle));
     pump_for(100);
     EXPECT_EQ(take_quits(), 1);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, AFailedNavigationPutsBarTreeAndFileBackWhereTheBrowserIs) {
+    main_window_t* window = open();
+    ASSERT_TRUE(pump_until([&] { return window->ebe->shown != nullptr; }));
+    const task_idlist windows = parse_path(L"C:\\windows");
+    ASSERT_TRUE(windows);
+
+    window->ebe->OnNavigationPending(windows.get());
+    ASSERT_EQ(idlist_items(window->address->pidl.get()), idlist_items(windows.get()));
+    window->ebe->OnNavigationFailed(windows.get());
+
+    EXPECT_EQ(idlist_items(window->address->pidl.get()), bytes_t{});
+    EXPECT_TRUE(window->tree->root.current);
+    expect_file_holds(window, {});
+}
+
+TEST_F(MainWindowTest, KeysGoToTheListOnlyWhileItHasTheFocusAndOnlyItsOwnWindows) {
+    main_window_t* a = open();
+    main_window_t* b = open();
+    ASSERT_TRUE(pump_until([&] { return a->ebe->view && b->ebe->view; }));
+    const auto key_to = [](HWND target) { return MSG{target, WM_KEYDOWN, VK_DELETE, 0, 0, {}}; };
+    HWND a_list = nullptr;
+    a->ebe->view->GetWindow(&a_list);
+    ASSERT_TRUE(a_list);
+
+    SetFocus(a->tree->handle);
+    EXPECT_EQ(view_for_message(key_to(a->tree->handle)), nullptr) << "typed in the tree";
+    SetFocus(a_list);
+    ASSERT_TRUE(IsChild(a->eb_handle, GetFocus()) || GetFocus() == a->eb_handle);
+    EXPECT_EQ(view_for_message(key_to(GetFocus())), a->ebe->view.Get());
+    EXPECT_EQ(view_for_message(key_to(b->tree->handle)), nullptr) << "another window's";
+    EXPECT_EQ(view_for_message(key_to(nullptr)), nullptr) << "a thread message";
+}
+
+TEST_F(MainWindowTest, ClosingTearsTheBrowserDownBeforeLettingItGo) {
+    main_window_t* window = open();
+    ASSERT_TRUE(pump_until([&] { return window->ebe->view != nullptr; }));
+    const Microsoft::WRL::ComPtr<IExplorerBrowser> browser = window->eb;
+    close(window);
+    pump_for(20);
+    // Torn down, the browser has let its view go; merely released, it would hold it still
+    // for whoever else holds the browser.
+    Microsoft::WRL::ComPtr<IShellView> view;
+    EXPECT_FALSE(SUCCEEDED(browser->GetCurrentView(IID_PPV_ARGS(&view))));
 }
 
 } // namespace

@@ -104,7 +104,8 @@ TEST(Rows, ScrollRangeAndRequests) {
     EXPECT_EQ(scroll_request(0, 0, max, 0), 0); // line up at the top
     EXPECT_EQ(scroll_request(0, 5, max, 0), 4);
     EXPECT_EQ(scroll_request(1, 18, max, 0), 19);
-    EXPECT_EQ(scroll_request(1, 19, max, 0), 19); // line down stops one short
+    EXPECT_EQ(scroll_request(1, 19, max, 0), 20); // line down reaches the last row
+    EXPECT_EQ(scroll_request(1, 20, max, 0), 20);
     EXPECT_EQ(scroll_request(2, 1, max, 0), 0);   // page up, not below 0
     EXPECT_EQ(scroll_request(3, 19, max, 0), 20); // page down, not past the end
     EXPECT_EQ(scroll_request(4, 3, max, 12), 12);
@@ -114,13 +115,20 @@ TEST(Rows, ScrollRangeAndRequests) {
     EXPECT_EQ(scroll_request(8, 9, max, 0), 9); // end of scroll and beyond: unchanged
 }
 
-TEST(Rows, TheWheelMovesARowANotch) {
-    EXPECT_EQ(wheel_position(5, 120, 20), 4);
-    EXPECT_EQ(wheel_position(5, -240, 20), 7);
-    EXPECT_EQ(wheel_position(5, 60, 20), 5); // less than a notch: nothing
-    EXPECT_EQ(wheel_position(5, -119, 20), 5);
-    EXPECT_EQ(wheel_position(0, 360, 20), 0);
-    EXPECT_EQ(wheel_position(19, -1200, 20), 20);
+TEST(Rows, TheWheelMovesARowANotchAndAddsUpSmallerTurns) {
+    wheel_t wheel;
+    EXPECT_EQ(wheel.position(5, 120, 20), 4);
+    EXPECT_EQ(wheel.position(5, -240, 20), 7);
+    EXPECT_EQ(wheel.position(0, 360, 20), 0);
+    EXPECT_EQ(wheel.position(19, -1200, 20), 20);
+    // A touchpad's small steps: nothing until they make a notch, then a row, the rest kept.
+    EXPECT_EQ(wheel.position(5, 50, 20), 5);
+    EXPECT_EQ(wheel.position(5, 50, 20), 5);
+    EXPECT_EQ(wheel.position(5, 50, 20), 4);
+    EXPECT_EQ(wheel.position(4, 90, 20), 3);
+    // Turning back drops what was left over the other way.
+    EXPECT_EQ(wheel.position(3, -100, 20), 3);
+    EXPECT_EQ(wheel.position(3, -20, 20), 4);
 }
 
 } // namespace

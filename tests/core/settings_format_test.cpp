@@ -153,3 +153,45 @@ TEST(SettingsFormat, ANegativePinCountMeansNoPins) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(SettingsTrailer, RoundTripsAfterThePinsAndIsInvisibleToOlderReaders) {
+    bytes image = image_of(300, {0, 0, 1024, 768}, windows, {system32});
+    const std::size_t old_size = image.size();
+    write_trailer(image, {.maximized = true});
+    ASSERT_GT(image.size(), old_size);
+    const auto s = decode(image);
+    ASSERT_TRUE(s);
+    EXPECT_TRUE(s->trailer.maximized);
+    EXPECT_EQ(s->pins, std::vector<bytes>{system32}) << "the pins are read as before";
+
+    bytes plain = image_of(300, {0, 0, 1024, 768}, windows, {system32});
+    write_trailer(plain, {});
+    EXPECT_FALSE(decode(plain)->trailer.maximized);
+    EXPECT_FALSE(decode(image_of(300, {0, 0, 1, 1}, windows, {}))->trailer.maximized);
+}
+
+TEST(SettingsTrailer, AStaleOrDamagedTrailerIsIgnored) {
+    // A longer save with a trailer, then a save of the same length without one (as an
+    // older version writes): the old trailer now follows bytes it was not made for.
+    bytes file = image_of(300, {0, 0, 1024, 768}, windows, {});
+    write_trailer(file, {.maximized = true});
+    const bytes older = image_of(250, {0, 0, 1024, 768}, windows, {});
+    std::copy(older.begin(), older.end(), file.begin());
+    EXPECT_FALSE(decode(file)->trailer.maximized);
+
+    bytes image = image_of(300, {0, 0, 1024, 768}, windows, {});
+    const std::size_t start = image.size();
+    write_trailer(image, {.maximized = true});
+    for (std::size_t i = start; i < image.size(); ++i) {
+        bytes damaged = image;
+        damaged[i] ^= 0x10;
+        const auto s = decode(damaged);
+        ASSERT_TRUE(s) << i;
+        EXPECT_FALSE(s->trailer.maximized) << "byte " << i - start;
+    }
+    EXPECT_FALSE(decode(bytes(image.begin(), image.end() - 1))->trailer.maximized);
+}
+
+} // namespace

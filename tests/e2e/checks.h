@@ -3,6 +3,7 @@
 // process the way its user does.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <ostream>
 #include <vector>
@@ -46,6 +47,15 @@ inline void expect_browser_shows(HWND window, const item_list& folder) {
     HWND browser = find_panes(window).browser;
     wait_until([&] { return browser_item_count(browser) == expected; });
     EXPECT_EQ(browser_item_count(browser), expected);
+}
+
+// The file holds exactly `state` (the window, its folder and the pins), followed by
+// whatever zelvon keeps where older readers never look.
+inline testing::AssertionResult holds_state(const std::vector<std::uint8_t>& file,
+                                            const std::vector<std::uint8_t>& state) {
+    if (file.size() >= state.size() && std::equal(state.begin(), state.end(), file.begin()))
+        return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "the file does not begin with the state expected";
 }
 
 // Closes the window and returns what the process saved, after checking it ended well.

@@ -71,7 +71,7 @@ TEST(FreshStart, OneWindowWithItsPanesAndBarSavesTheDesktopOnClose) {
     expect_browser_shows(window, {});
 
     const auto saved = close_and_read(app, window);
-    EXPECT_EQ(saved, encode_settings(300, outer, {}));
+    EXPECT_TRUE(holds_state(saved, encode_settings(300, outer, {})));
 }
 
 TEST(Folder, ArgumentIsShownSavedAndRestoredWithTheWindowAndSplitter) {
@@ -117,7 +117,7 @@ TEST(Folder, MisspeltArgumentLeavesTheRestoredFolder) {
     HWND window = app.wait_for_window();
     ASSERT_TRUE(window);
     expect_browser_shows(window, windows_folder);
-    EXPECT_EQ(close_and_read(app, window), saved);
+    EXPECT_TRUE(holds_state(close_and_read(app, window), saved));
 }
 
 TEST(Folder, OnlyTheFirstOfTwoArgumentsCounts) {

@@ -165,3 +165,9 @@ TEST_F(FatalDialog, StaysWhereItIsWhenItsTitleBarIsDragged) {
     button_up();
     EXPECT_EQ(app_->wait_for_exit(), std::optional<DWORD>(1));
 }
+
+TEST_F(FatalDialog, ClosedAnyOtherWayItStillEndsTheProcessWithOne) {
+    // What Alt+F4 and the taskbar's close ask of a window.
+    PostMessageW(dialog_, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(app_->wait_for_exit(), std::optional<DWORD>(1));
+}

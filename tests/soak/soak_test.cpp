@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <random>
@@ -85,13 +86,22 @@ bool file_is_state_of(const saved_settings_t& s, main_window_t* w) {
     GetWindowRect(w->handle, &r);
     if (s.split != w->split || s.rect[0] != r.left || s.rect[1] != r.top || s.rect[2] != r.right ||
         s.rect[3] != r.bottom)
-        return false;
+        return std::printf("  the window's rectangle or split\n"), false;
     const bytes_t folder = w->ebe->folder ? idlist_items(w->ebe->folder.get()) : bytes_t{};
-    if (!s.folder || *s.folder != terminated(folder)) return false;
-    std::vector<byte_list> pins;
-    for (const tree_node_t* node : w->tree->all_nodes)
-        if (node->pinned) pins.push_back(terminated(absolute_items(node)));
-    return s.pins == pins;
+    if (!s.folder || *s.folder != terminated(folder))
+        return std::printf("  the window's folder\n"), false;
+    if (s.pins != g_pins.folders) return std::printf("  the process's pins\n"), false;
+    // Every window shows every pin it can reach, and no other.
+    for (main_window_t* window : main_windows) {
+        std::vector<byte_list> shown;
+        for (const tree_node_t* node : window->tree->all_nodes)
+            if (node->pinned) shown.push_back(terminated(absolute_items(node)));
+        for (const byte_list& pin : shown)
+            if (std::find(g_pins.folders.begin(), g_pins.folders.end(), pin) ==
+                g_pins.folders.end())
+                return std::printf("  a pin shown that the process does not have\n"), false;
+    }
+    return true;
 }
 
 // The three row lists are what the nodes and the scroll position make of them.
@@ -266,6 +276,7 @@ struct soak_t {
         while (main_windows.size() > 1) SendMessageW(main_windows.back()->handle, WM_CLOSE, 0, 0);
         main_window_t* w = main_windows.front();
         for (tree_node_t* node : w->tree->all_nodes) node->pinned = false;
+        g_pins.folders.clear();
         w->tree->root.collapse_all();
         MoveWindow(w->handle, 40, 40, 800, 600, TRUE);
         navigate(w, folders.front());

@@ -147,8 +147,15 @@ public:
     HRESULT STDMETHODCALLTYPE CreateViewObject(HWND, REFIID, void**) override {
         return unexpected();
     }
-    HRESULT STDMETHODCALLTYPE GetAttributesOf(UINT, PCUITEMID_CHILD_ARRAY, SFGAOF*) override {
-        return unexpected();
+    // Only whether a folder is the file system's is asked.
+    HRESULT STDMETHODCALLTYPE GetAttributesOf(UINT count, PCUITEMID_CHILD_ARRAY items,
+                                              SFGAOF* attributes) override {
+        if (count != 1 || !items || !attributes || *attributes != SFGAO_FILESYSTEM)
+            return unexpected();
+        fake_folder_t* target = walk(folder.get(), reinterpret_cast<const std::uint8_t*>(items[0]));
+        if (!target) return E_INVALIDARG;
+        *attributes = target->virtual_folder ? 0 : SFGAO_FILESYSTEM;
+        return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetUIObjectOf(HWND, UINT, PCUITEMID_CHILD_ARRAY, REFIID, UINT*,
                                             void**) override {

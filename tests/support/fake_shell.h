@@ -44,7 +44,8 @@ struct fake_folder_t : std::enable_shared_from_this<fake_folder_t> {
     fake_folder_t* parent = nullptr;
     std::vector<std::shared_ptr<fake_folder_t>> children; // change through the methods below
     bool fail_bind = false;
-    bool fail_name = false; // GetDisplayNameOf of this folder's item fails
+    bool virtual_folder = false; // not the file system's: it lists what is reachable now
+    bool fail_name = false;      // GetDisplayNameOf of this folder's item fails
     enum_failure_t fail_enum = enum_failure_t::none;
     int enumerations = 0; // EnumObjects calls on this folder, failed ones included
     int binds = 0;        // binds that reached this folder, failed ones included

@@ -13,11 +13,15 @@
 struct test_host_t {
     HWND parent = nullptr;
     std::vector<std::vector<std::uint8_t>> browsed; // each list asked for, with its terminator
-    int saves = 0;
+    struct pin_change_t {
+        std::vector<std::uint8_t> folder;
+        bool pinned;
+        bool operator==(const pin_change_t&) const = default;
+    };
+    std::vector<pin_change_t> pins_changed;
     std::vector<POINT> windows_opened;
-    // Run after each request is recorded, when a test wants the window's side done too.
+    // Run after a browse is recorded, when a test wants the window's side done too.
     std::function<void(const ITEMIDLIST*)> after_browse;
-    std::function<void()> after_save;
 
     test_host_t() {
         WNDCLASSW wc{};
@@ -39,9 +43,9 @@ struct test_host_t {
                 browsed.emplace_back(bytes, bytes + idlist_length(list) + 2);
                 if (after_browse) after_browse(list);
             },
-            [this] {
-                ++saves;
-                if (after_save) after_save();
+            [this](const ITEMIDLIST* folder, bool pinned) {
+                const auto* bytes = reinterpret_cast<const std::uint8_t*>(folder);
+                pins_changed.push_back({{bytes, bytes + idlist_length(folder) + 2}, pinned});
             },
             [this](POINT at) { windows_opened.push_back(at); },
         };

@@ -1,6 +1,6 @@
 #pragma once
 // A tree pane of each test's own, on a plain parent window with a recording host and a
-// fake namespace. A save writes the tree's share of the settings (the pins) to `saved`.
+// fake namespace.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -18,13 +18,6 @@ protected:
     std::unique_ptr<tree_view_t> pane =
         std::make_unique<tree_view_t>(home.parent, g_font.get(), home.host());
     tree_view_t* tree = pane.get();
-    bytes_t saved; // the pins' part of the last save
 
-    tree_fixture_t() {
-        home.after_save = [this] {
-            saved.clear();
-            tree->save_expanded(saved);
-        };
-        attach_tree(*tree, shell);
-    }
+    tree_fixture_t() { attach_tree(*tree, shell); }
 };

@@ -76,7 +76,7 @@ const char16_t* as_char16(const task_string& name) {
 
 } // namespace
 
-bool refresh_children(IShellFolder* desktop_sf, tree_node_t* node) {
+ComPtr<IShellFolder> bind_node(IShellFolder* desktop_sf, const tree_node_t* node) {
     ComPtr<IShellFolder> folder;
     if (node->parent) {
         const task_idlist absolute = node->absolute_pidl();
@@ -84,6 +84,20 @@ bool refresh_children(IShellFolder* desktop_sf, tree_node_t* node) {
     } else {
         folder = desktop_sf;
     }
+    return folder;
+}
+
+bool is_file_system_folder(IShellFolder* desktop_sf, const tree_node_t* node) {
+    if (!node->parent) return true;
+    const ComPtr<IShellFolder> parent = bind_node(desktop_sf, node->parent);
+    const ITEMIDLIST* item = node->pidl.get();
+    SFGAOF attributes = SFGAO_FILESYSTEM;
+    return parent && SUCCEEDED(parent->GetAttributesOf(1, &item, &attributes)) &&
+           (attributes & SFGAO_FILESYSTEM);
+}
+
+bool refresh_children(IShellFolder* desktop_sf, tree_node_t* node) {
+    const ComPtr<IShellFolder> folder = bind_node(desktop_sf, node);
     if (!folder) return false;
 
     std::vector<std::unique_ptr<tree_node_t>> known = node->take_children();

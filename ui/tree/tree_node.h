@@ -3,6 +3,7 @@
 // and survive later enumerations with their flags and subtrees.
 #include <windows.h>
 #include <shobjidl.h>
+#include <wrl/client.h>
 
 #include <cstdint>
 #include <memory>
@@ -39,6 +40,15 @@ struct tree_node_t {
     std::vector<std::unique_ptr<tree_node_t>> take_children();
     void clear_children();
 };
+
+// The node's folder, bound through the desktop (the root is the desktop itself); null
+// when it cannot be bound.
+Microsoft::WRL::ComPtr<IShellFolder> bind_node(IShellFolder* desktop_sf, const tree_node_t* node);
+
+// Whether the node's folder is one of the file system's, whose listing is the whole truth
+// about what is in it; a virtual folder (the computer, the network) lists only what is
+// reachable at the moment. The desktop counts as the file system's.
+bool is_file_system_folder(IShellFolder* desktop_sf, const tree_node_t* node);
 
 // Re-enumerates the node's child folders, one level; false when it could not. A bind
 // that fails leaves the children as they were; an enumeration that cannot start drops

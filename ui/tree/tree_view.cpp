@@ -93,7 +93,7 @@ LRESULT tree_view_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
         return 0;
     case WM_MOUSEWHEEL:
         set_position(
-            wheel_position(scroll_info.nPos, static_cast<short>(HIWORD(wparam)), scroll_info.nMax));
+            wheel.position(scroll_info.nPos, static_cast<short>(HIWORD(wparam)), scroll_info.nMax));
         break; // the parent sees the wheel too
     case WM_LBUTTONDOWN:
         on_button_down(x, y);
@@ -126,7 +126,7 @@ void tree_view_t::on_button_down(int x, int y) {
         if (node->expanded) {
             node->collapse_all();
         } else {
-            refresh_children(desktop_sf.Get(), node);
+            if (refresh_children(desktop_sf.Get(), node)) resolve_pending_pins(node);
             node->expanded = true; // also when the folder could not be read
         }
         full_rebuild();
@@ -139,21 +139,26 @@ void tree_view_t::on_button_down(int x, int y) {
         // returns: nothing of the tree is used after it.
         if (list) host.browse(list.get());
         SetCapture(handle);
+        name_pressed = true;
     }
     if (right - 21 <= x && x < right - 1) {
         node->pinned = !node->pinned;
         row_rebuild();
-        host.save_settings();
+        if (const task_idlist list = node->absolute_pidl())
+            host.pin_changed(list.get(), node->pinned);
     }
 }
 
 void tree_view_t::on_button_up(int x, int y) {
     ReleaseCapture();
+    // Only a press on a name can drag its folder out.
+    const bool dragged = name_pressed;
+    name_pressed = false;
     RECT client;
     GetClientRect(handle, &client);
-    if (x >= client.left && x < client.right && y >= client.top && y < client.bottom) return;
-    // Only a press on a name holds the capture that reports a release out here: the
-    // folder was dragged out, and the settings already name it.
+    if (!dragged || (x >= client.left && x < client.right && y >= client.top && y < client.bottom))
+        return;
+    // Let go outside the pane: the settings already name the folder.
     POINT cursor;
     GetCursorPos(&cursor);
     host.open_window_at(cursor);
@@ -174,10 +179,21 @@ void tree_view_t::rebuild_page_rows() {
     RECT client;
     GetClientRect(handle, &client);
     const int R = client.bottom / ROW_HEIGHT;
-    fill_page_rows(visible_rows, scroll_info.nPos, R, page_rows);
     scroll_info.nMin = 0;
     scroll_info.nMax = scroll_max(visible_rows.size(), R);
-    SCROLLINFO si{sizeof si, SIF_RANGE, scroll_info.nMin, scroll_info.nMax, 0, 0, 0};
+    // Fewer rows than before (a collapse far down) must not leave an empty page.
+    const bool moved = scroll_info.nPos > scroll_info.nMax;
+    if (moved) scroll_info.nPos = scroll_info.nMax;
+    fill_page_rows(visible_rows, scroll_info.nPos, R, page_rows);
+    // The bar's range reaches one past the last position, so that its thumb, a page of
+    // two long, can reach that position.
+    SCROLLINFO si{sizeof si,
+                  UINT(SIF_RANGE | (moved ? SIF_POS : 0)),
+                  scroll_info.nMin,
+                  scroll_info.nMax + 1,
+                  0,
+                  scroll_info.nPos,
+                  0};
     SetScrollInfo(handle, SB_VERT, &si, TRUE);
 }
 
@@ -250,71 +266,136 @@ void tree_view_t::paint() {
     InvalidateRect(handle, nullptr, TRUE);
 }
 
-tree_node_t* tree_view_t::find_by_ids(const ITEMIDLIST* list) {
+tree_view_t::found_t tree_view_t::find_by_ids(const ITEMIDLIST* list) {
     IShellFolder* sf = desktop_sf.Get();
-    refresh_children(sf, &root);
+    bool read = refresh_children(sf, &root);
     if (root.first_child) refresh_children(sf, root.first_child.get());
-    const ITEMIDLIST* cursor = list;
-    for (tree_node_t* node = root.first_child.get(); node;) {
-        if (!idlist_item_equal(node->pidl.get(), cursor)) {
+    return find_below(&root, list, read);
+}
+
+tree_view_t::found_t tree_view_t::find_below(tree_node_t* parent, const ITEMIDLIST* rest,
+                                             bool read) {
+    IShellFolder* sf = desktop_sf.Get();
+    for (tree_node_t* node = parent->first_child.get(); node;) {
+        if (!idlist_item_equal(node->pidl.get(), rest)) {
             node = node->next_sibling.get();
             continue;
         }
-        cursor = next_item(cursor);
-        if (cursor->mkid.cb == 0) return node;
-        refresh_children(sf, node);
+        rest = next_item(rest);
+        if (rest->mkid.cb == 0) return {node, false};
+        read = refresh_children(sf, node);
+        parent = node;
         node = node->first_child.get();
     }
-    return nullptr;
+    return {nullptr, read && is_file_system_folder(sf, parent)};
 }
 
-tree_node_t* tree_view_t::find_by_names(const ITEMIDLIST* list) {
+tree_view_t::found_t tree_view_t::find_by_names(const ITEMIDLIST* list) {
     IShellFolder* sf = desktop_sf.Get();
     const std::size_t count = idlist_count(list);
     std::size_t k = 1;
     task_string sought = display_name(sf, list, k);
+    // The ID pass has just read the root.
+    bool read = true;
+    tree_node_t* parent = &root;
     for (tree_node_t* node = root.first_child.get(); node;) {
         if (!same_name(node->name.get(), sought.get())) {
             node = node->next_sibling.get();
             continue;
         }
-        if (k == count) return node;
+        if (k == count) return {node, false};
         sought = display_name(sf, list, ++k);
-        refresh_children(sf, node);
+        read = refresh_children(sf, node);
+        parent = node;
         node = node->first_child.get();
     }
-    return nullptr;
+    return {nullptr, read && is_file_system_folder(sf, parent)};
 }
 
 void tree_view_t::show_folder(const ITEMIDLIST* list) {
     root.clear_current();
-    tree_node_t* node = list->mkid.cb == 0 ? &root : find_by_ids(list);
+    tree_node_t* node = list->mkid.cb == 0 ? &root : find_by_ids(list).node;
     // Some folders reach the browser under other IDs than their parent enumerates.
-    if (!node) node = find_by_names(list);
+    if (!node) node = find_by_names(list).node;
     if (node) node->current = true;
     full_rebuild();
 }
 
-void tree_view_t::pin_path(const ITEMIDLIST* list) {
-    tree_node_t* node = list->mkid.cb == 0 ? &root : find_by_ids(list);
+tree_view_t::found_t tree_view_t::pin_path(const ITEMIDLIST* list) {
+    if (list->mkid.cb == 0) {
+        root.pinned = true;
+        return {&root, false};
+    }
+    const found_t by_ids = find_by_ids(list);
+    if (by_ids.node) {
+        by_ids.node->pinned = true;
+        return by_ids;
+    }
     // A folder written into since the pin was saved has other IDs now, but its name.
-    // One that is gone is dropped and leaves the file at the next save.
-    if (!node) node = find_by_names(list);
-    if (node) node->pinned = true;
+    found_t by_names = find_by_names(list);
+    if (by_names.node) by_names.node->pinned = true;
+    // Gone only when both ways ended in a folder that was read and does not hold it.
+    by_names.gone = by_names.gone && by_ids.gone;
+    return by_names;
 }
 
-void tree_view_t::save_expanded(std::vector<std::uint8_t>& image) {
-    std::int32_t count = 0;
-    for (const tree_node_t* node : all_nodes) count += node->pinned;
-    put_i32(image, count);
-    for (const tree_node_t* node : all_nodes)
-        if (node->pinned) {
-            const task_idlist list = node->absolute_pidl();
-            write_pidl_record(image, list.get());
+std::vector<pin_outcome_t> tree_view_t::load_expanded(const std::vector<byte_list>& pins) {
+    std::vector<pin_outcome_t> outcomes;
+    outcomes.reserve(pins.size());
+    pending_pins.clear();
+    for (const byte_list& pin : pins) {
+        const found_t found = pin_path(as_idlist(pin));
+        pin_outcome_t outcome;
+        if (found.node) {
+            const task_idlist list = found.node->absolute_pidl();
+            if (list) outcome.shown_as = idlist_bytes(list.get());
+        } else if (!found.gone) {
+            outcome.unreachable = true;
+            pending_pins.push_back(pin);
         }
+        outcomes.push_back(std::move(outcome));
+    }
+    full_rebuild();
+    return outcomes;
 }
 
-void tree_view_t::load_expanded(const std::vector<byte_list>& pins) {
-    for (const byte_list& pin : pins) pin_path(reinterpret_cast<const ITEMIDLIST*>(pin.data()));
+void tree_view_t::set_pin(const ITEMIDLIST* list, bool pinned) {
+    const byte_list bytes = idlist_bytes(list);
+    std::erase(pending_pins, bytes);
+    if (pinned) {
+        const found_t found = pin_path(list);
+        if (!found.node && !found.gone) pending_pins.push_back(bytes);
+    } else if (tree_node_t* node = known_node(list)) {
+        node->pinned = false;
+    }
     full_rebuild();
+}
+
+tree_node_t* tree_view_t::known_node(const ITEMIDLIST* list) {
+    tree_node_t* node = &root;
+    for (const ITEMIDLIST* rest = list; node && rest->mkid.cb != 0; rest = next_item(rest)) {
+        tree_node_t* child = node->first_child.get();
+        while (child && !idlist_item_equal(child->pidl.get(), rest))
+            child = child->next_sibling.get();
+        node = child;
+    }
+    return node;
+}
+
+void tree_view_t::resolve_pending_pins(tree_node_t* opened) {
+    if (pending_pins.empty()) return;
+    const task_idlist base = opened->absolute_pidl();
+    if (!base) return;
+    const byte_list prefix = idlist_bytes(base.get());
+    const std::size_t length = prefix.size() - 2;
+    // Only pins below the folder just opened are looked for, from there down.
+    std::erase_if(pending_pins, [&](const byte_list& pin) {
+        if (pin.size() <= prefix.size() ||
+            !std::equal(prefix.begin(), prefix.end() - 2, pin.begin()))
+            return false;
+        const auto* rest = reinterpret_cast<const ITEMIDLIST*>(pin.data() + length);
+        const found_t found = find_below(opened, rest, true);
+        if (found.node) found.node->pinned = true;
+        return found.node != nullptr;
+    });
 }

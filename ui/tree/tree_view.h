@@ -8,9 +8,16 @@
 #include <vector>
 
 #include "core/idlist.h"
+#include "core/rows.h"
 #include "ui/pane_host.h"
 #include "ui/tree/tree_node.h"
 #include "win/surface.h"
+
+// What became of a pin when a tree looked for its folder.
+struct pin_outcome_t {
+    byte_list shown_as;       // the folder's list as the tree spells it, when found
+    bool unreachable = false; // the way to it could not be read: kept, looked for again
+};                            // neither: gone from a folder that was read
 
 struct tree_view_t {
     static constexpr bool owned_by_window = false; // its main window owns it
@@ -24,6 +31,9 @@ struct tree_view_t {
     std::vector<tree_node_t*> all_nodes;    // pre-order, collapsed subtrees included
     std::vector<tree_node_t*> visible_rows; // the nodes that get a row
     std::vector<tree_node_t*> page_rows;    // the rows on screen, top to bottom
+    std::vector<byte_list> pending_pins;    // pinned folders that could not be reached yet
+    wheel_t wheel;
+    bool name_pressed = false; // a name was pressed and the button is not yet let go
 
     tree_view_t(HWND parent, HFONT font, pane_host_t pane_host);
     ~tree_view_t();
@@ -41,18 +51,35 @@ struct tree_view_t {
 
     // Marks the folder the browser now shows, enumerating the folders on the way.
     void show_folder(const ITEMIDLIST* list);
-    void pin_path(const ITEMIDLIST* list);
 
-    // The pins' share of the settings (the names are the file's old ones: what they
-    // save and restore is the pinned folders): the pin count and the pins' records.
-    void save_expanded(std::vector<std::uint8_t>& image);
-    void load_expanded(const std::vector<byte_list>& pins);
+    // A node found on the way down from the desktop; without one, whether its folder is
+    // gone: the way ended in a file-system folder that was read and does not hold it.
+    struct found_t {
+        tree_node_t* node = nullptr;
+        bool gone = false;
+    };
+    // Marks the folder pinned, enumerating the folders on the way.
+    found_t pin_path(const ITEMIDLIST* list);
+
+    // Marks the process's pins (the name is an old one: what it restores is the pinned
+    // folders), and says what became of each.
+    std::vector<pin_outcome_t> load_expanded(const std::vector<byte_list>& pins);
+
+    // A pin set or cleared in another window of the process.
+    void set_pin(const ITEMIDLIST* list, bool pinned);
 
 private:
     // The node of a non-empty list, found from the desktop down by item IDs or by
-    // display names, enumerating each folder on the way; null where the way breaks off.
-    tree_node_t* find_by_ids(const ITEMIDLIST* list);
-    tree_node_t* find_by_names(const ITEMIDLIST* list);
+    // display names, enumerating each folder on the way.
+    found_t find_by_ids(const ITEMIDLIST* list);
+    found_t find_by_names(const ITEMIDLIST* list);
+    // The rest of a list looked for by item IDs below a node whose children were just
+    // read (`read`: successfully).
+    found_t find_below(tree_node_t* parent, const ITEMIDLIST* rest, bool read);
+    // The node of a list among the nodes already known, enumerating nothing.
+    tree_node_t* known_node(const ITEMIDLIST* list);
+    // Pins that could not be reached, looked for again below a folder just opened.
+    void resolve_pending_pins(tree_node_t* opened);
     void full_rebuild();
     void row_rebuild();
     void page_rebuild();

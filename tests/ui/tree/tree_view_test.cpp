@@ -47,17 +47,6 @@ LPARAM at(int x, int y) {
     return MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y));
 }
 
-// The pins of a save, as lists with their terminators.
-std::vector<byte_list> pins_of(const bytes_t& image) {
-    settings_reader_t in{image.data(), image.size()};
-    std::int32_t count = 0;
-    std::vector<byte_list> pins;
-    if (!in.read_i32(count)) return pins;
-    for (std::int32_t i = 0; i < count; ++i)
-        if (auto pin = in.read_pidl_record()) pins.push_back(*pin);
-    return pins;
-}
-
 // The tree of a window of the process, on a fake namespace of its own for each test:
 //   Desktop: A (A1), B (B1 (B2 (B3))), C
 class TreeViewTest : public tree_fixture_t {
@@ -75,8 +64,6 @@ protected:
         attach_tree(*tree, shell);
         shell.clear_counts();
     }
-
-    std::vector<byte_list> saved_pins() const { return pins_of(saved); }
 
     void TearDown() override {
         EXPECT_EQ(shell.calls->unexpected, 0) << "calls the tree should not make";
@@ -260,42 +247,61 @@ TEST_F(TreeViewTest, PinningAPathFollowsIdsThenNamesAndExpandsNothing) {
     EXPECT_EQ(pinned_names(), (names_t{L"Desktop", L"B1", L"B2"}));
 }
 
-TEST_F(TreeViewTest, PinsRoundTripThroughTheirBytesAndAVanishedOneIsDropped) {
-    tree->load_expanded({make_list({b->id, b1->id, b2->id}), make_list({a->id, a1->id}),
-                         make_list({}), make_list({b->id, b1->id})});
+TEST_F(TreeViewTest, PinsAreMarkedAndEachOutcomeSaysWhereTheFolderIs) {
+    // B1 now spelled otherwise by its parent: found by name, under the new bytes.
+    b1->add_alias(item("B1 as it was"));
+    const id_bytes_t old_b1 = make_list({b->id, item("B1 as it was")});
+    const std::vector<pin_outcome_t> outcomes = tree->load_expanded(
+        {make_list({b->id, b1->id, b2->id}), make_list({a->id, a1->id}), make_list({}), old_b1});
     EXPECT_EQ(pinned_names(), (names_t{L"Desktop", L"A1", L"B1", L"B2"}));
     EXPECT_EQ(names(tree->visible_rows), (names_t{L"Desktop", L"A1", L"B1", L"B2"}));
+    ASSERT_EQ(outcomes.size(), 4u);
+    EXPECT_EQ(outcomes[0].shown_as, absolute_list(b2));
+    EXPECT_EQ(outcomes[2].shown_as, make_list({}));
+    EXPECT_EQ(outcomes[3].shown_as, absolute_list(b1));
+    for (const pin_outcome_t& o : outcomes) EXPECT_FALSE(o.unreachable);
+}
 
-    bytes_t image;
-    tree->save_expanded(image);
+TEST_F(TreeViewTest, APinOutOfReachIsKeptAndShownOnceItsParentOpensAGoneOneIsNot) {
+    fake_folder_t* drives = shell.root->add(L"Drives");
+    drives->virtual_folder = true; // lists only the drives that are there
+    fake_folder_t* stick = drives->add(L"Stick");
+    fake_folder_t* photos = stick->add(L"Photos");
+    const id_bytes_t on_stick = absolute_list(photos);
+    const id_bytes_t deleted = make_list({a->id, item("deleted")});
+    const id_bytes_t behind_a_share = make_list({c->id, item("far"), item("away")});
+    drives->remove(L"Stick");
+    c->fail_bind = true;
 
-    // Tree order, whatever the order of loading; the root as an empty record.
-    bytes_t expected;
-    put_le32(expected, 4);
-    append_record(expected, {});
-    append_record(expected, idlist_items(as_list(absolute_list(a1))));
-    append_record(expected, idlist_items(as_list(absolute_list(b1))));
-    append_record(expected, idlist_items(as_list(absolute_list(b2))));
-    ASSERT_EQ(image, expected);
+    const std::vector<pin_outcome_t> outcomes =
+        tree->load_expanded({on_stick, deleted, behind_a_share});
+    ASSERT_EQ(outcomes.size(), 3u);
+    EXPECT_TRUE(outcomes[0].unreachable) << "missing from a folder that lists what is there";
+    EXPECT_FALSE(outcomes[1].unreachable) << "missing from a file-system folder that was read";
+    EXPECT_TRUE(outcomes[1].shown_as.empty());
+    EXPECT_TRUE(outcomes[2].unreachable) << "a folder on the way could not be read";
+    EXPECT_EQ(tree->pending_pins, (std::vector<byte_list>{on_stick, behind_a_share}));
 
-    const std::vector<byte_list> pins = pins_of(image);
-    ASSERT_EQ(pins.size(), 4u);
+    // The stick is back: opening its parent shows the pin.
+    fake_folder_t* again = drives->add(L"Stick");
+    again->add(L"Photos");
+    click(5, 10);
+    const int row = int(std::find(tree->page_rows.begin(), tree->page_rows.end(), node(drives)) -
+                        tree->page_rows.begin());
+    click(15, 20 * row + 10);
+    EXPECT_EQ(pinned_names(), names_t{L"Photos"});
+    EXPECT_EQ(tree->pending_pins, std::vector<byte_list>{behind_a_share});
+}
 
-    // A fresh tree, and A1 deleted in the meantime.
-    a->remove(L"A1");
-    attach_tree(*tree, shell);
-    tree->load_expanded(pins);
-    EXPECT_EQ(pinned_names(), (names_t{L"Desktop", L"B1", L"B2"}));
-    EXPECT_EQ(names(tree->visible_rows), (names_t{L"Desktop", L"B1", L"B2"}));
-
-    image.clear();
-    tree->save_expanded(image);
-    expected.clear();
-    put_le32(expected, 3);
-    append_record(expected, {});
-    append_record(expected, idlist_items(as_list(absolute_list(b1))));
-    append_record(expected, idlist_items(as_list(absolute_list(b2))));
-    EXPECT_EQ(image, expected);
+TEST_F(TreeViewTest, PinsSetOrClearedElsewhereFollowHere) {
+    tree->set_pin(as_list(absolute_list(b2)), true);
+    EXPECT_EQ(pinned_names(), names_t{L"B2"});
+    EXPECT_EQ(names(tree->visible_rows), (names_t{L"Desktop", L"B2"}));
+    shell.clear_counts();
+    tree->set_pin(as_list(absolute_list(b2)), false);
+    EXPECT_EQ(pinned_names(), names_t{});
+    EXPECT_EQ(names(tree->visible_rows), names_t{L"Desktop"});
+    EXPECT_EQ(shell.enumerations(), 0) << "a pin cleared is found among the known folders";
 }
 
 TEST_F(TreeViewTest, GlyphPressesExpandAndCollapse) {
@@ -380,7 +386,8 @@ TEST_F(TreeViewTest, APinPressTogglesThePinAndSavesItAtOnce) {
 
     click(r - 21, 70); // the pin zone's left end
     EXPECT_TRUE(node(c)->pinned);
-    EXPECT_EQ(saved_pins(), std::vector<byte_list>{absolute_list(c)});
+    EXPECT_EQ(home.pins_changed,
+              (std::vector<test_host_t::pin_change_t>{{absolute_list(c), true}}));
     click(5, 10);
     EXPECT_EQ(names(tree->page_rows), (names_t{L"Desktop", L"C"}));
 
@@ -389,12 +396,12 @@ TEST_F(TreeViewTest, APinPressTogglesThePinAndSavesItAtOnce) {
     click(r - 2, 30); // its right end
     EXPECT_FALSE(node(c)->pinned);
     EXPECT_EQ(names(tree->page_rows), names_t{L"Desktop"});
-    EXPECT_EQ(home.saves, 2);
-    EXPECT_TRUE(saved_pins().empty());
+    ASSERT_EQ(home.pins_changed.size(), 2u);
+    EXPECT_EQ(home.pins_changed[1], (test_host_t::pin_change_t{absolute_list(c), false}));
 
-    // The root's pin is an empty record.
+    // The root's pin is the empty list.
     click(r - 10, 10);
-    EXPECT_EQ(saved_pins(), std::vector<byte_list>{make_list({})});
+    EXPECT_EQ(home.pins_changed.back(), (test_host_t::pin_change_t{make_list({}), true}));
 }
 
 TEST_F(TreeViewTest, APressBelowTheLastRowOnlyTakesTheFocus) {
@@ -409,7 +416,7 @@ TEST_F(TreeViewTest, APressBelowTheLastRowOnlyTakesTheFocus) {
     EXPECT_FALSE(tree->root.expanded);
     EXPECT_FALSE(tree->root.pinned);
     EXPECT_EQ(shell.enumerations(), 0);
-    EXPECT_EQ(home.saves, 0) << "nothing saved";
+    EXPECT_TRUE(home.pins_changed.empty());
     EXPECT_TRUE(home.browsed.empty());
 }
 
@@ -420,7 +427,7 @@ TEST_F(TreeViewTest, InAPaneTooNarrowForNamesAPressCanHitGlyphAndPinAtOnce) {
     EXPECT_TRUE(tree->root.expanded);
     EXPECT_TRUE(tree->root.pinned);
     EXPECT_EQ(names(tree->page_rows), (names_t{L"Desktop", L"A", L"B", L"C"}));
-    EXPECT_EQ(saved_pins(), std::vector<byte_list>{make_list({})});
+    EXPECT_EQ(home.pins_changed.back(), (test_host_t::pin_change_t{make_list({}), true}));
 
     // The glyph zone ends before x 20, the pin zone before x 29.
     click(20, 10);
@@ -457,7 +464,7 @@ TEST_F(TreeViewScrollTest, EveryRequestMovesThePositionAsTheBarsArithmeticSays) 
         int from, to;
     } cases[] = {
         {SB_LINEUP, 0, 0, 0},          {SB_LINEUP, 0, 5, 4},       {SB_LINEDOWN, 0, 5, 6},
-        {SB_LINEDOWN, 0, 19, 20},      {SB_LINEDOWN, 0, 20, 20}, // stops one short of nMax
+        {SB_LINEDOWN, 0, 19, 20},      {SB_LINEDOWN, 0, 20, 21}, // reaches the last row
         {SB_LINEDOWN, 0, 21, 21},      {SB_PAGEUP, 0, 1, 0},       {SB_PAGEUP, 0, 5, 3},
         {SB_PAGEDOWN, 0, 5, 7},        {SB_PAGEDOWN, 0, 20, 21},   {SB_PAGEDOWN, 0, 21, 21},
         {SB_THUMBPOSITION, 13, 2, 13}, {SB_THUMBTRACK, 17, 2, 17}, {SB_TOP, 0, 9, 0},
@@ -470,14 +477,15 @@ TEST_F(TreeViewScrollTest, EveryRequestMovesThePositionAsTheBarsArithmeticSays) 
         ASSERT_EQ(tree->page_rows.size(), 10u);
         EXPECT_EQ(tree->page_rows.at(0), tree->visible_rows.at(k.to));
     }
-    // The bar itself is told the range and the position.
+    // The bar itself is told the range and the position; its range reaches one further,
+    // so that its thumb, a page of two long, can reach the last position.
     after(WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 7), 0);
     SCROLLINFO si{};
     si.cbSize = sizeof si;
     si.fMask = SIF_ALL;
     GetScrollInfo(tree->handle, SB_VERT, &si);
     EXPECT_EQ(si.nMin, 0);
-    EXPECT_EQ(si.nMax, 21);
+    EXPECT_EQ(si.nMax, 22);
     EXPECT_EQ(si.nPos, 7);
     EXPECT_EQ(tree->scroll_info.nPage, 2u);
 }
@@ -496,6 +504,20 @@ TEST_F(TreeViewScrollTest, TheWheelMovesARowPerNotchWithinTheRange) {
         EXPECT_EQ(after(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(k.delta)), k.from), k.to);
         EXPECT_EQ(tree->page_rows.at(0), tree->visible_rows.at(k.to));
     }
+}
+
+TEST_F(TreeViewScrollTest, FewerRowsFarDownNeverLeaveAnEmptyPage) {
+    after(WM_VSCROLL, MAKEWPARAM(SB_BOTTOM, 0), 0);
+    ASSERT_EQ(tree->scroll_info.nPos, 21);
+    tree->root.collapse_all();
+    rebuild_tree(*tree);
+    EXPECT_EQ(tree->scroll_info.nPos, 0);
+    EXPECT_EQ(names(tree->page_rows), names_t{L"Desktop"});
+    SCROLLINFO si{};
+    si.cbSize = sizeof si;
+    si.fMask = SIF_POS;
+    GetScrollInfo(tree->handle, SB_VERT, &si);
+    EXPECT_EQ(si.nPos, 0) << "the bar follows";
 }
 
 TEST_F(TreeViewScrollTest, PinnedAndCurrentRowsStayAtThePagesEdges) {
@@ -547,6 +569,13 @@ TEST_F(TreeViewTest, ANamePressBrowsesThereAndADragOutOpensAWindowAtThePointer) 
     EXPECT_EQ(home.windows_opened[0].x, cursor.x);
     EXPECT_EQ(home.windows_opened[0].y, cursor.y);
     EXPECT_EQ(home.browsed.size(), 2u);
+
+    // A release out there after a press on a glyph or a pin drags nothing out.
+    for (int x : {15, right() - 11}) {
+        tree->on_message(WM_LBUTTONDOWN, MK_LBUTTON, at(x, y));
+        tree->on_message(WM_LBUTTONUP, 0, at(-30, y));
+    }
+    EXPECT_EQ(home.windows_opened.size(), 1u);
 }
 
 } // namespace
