@@ -104,21 +104,28 @@ void browse_to_argument(main_window_t* window, const wchar_t* command_line) {
 }
 
 IShellView* view_for_message(const MSG& msg) {
-    if (!msg.hwnd) return nullptr;
-    const HWND top = GetAncestor(msg.hwnd, GA_ROOT);
+    main_window_t* window = window_of_message(msg);
     const HWND focus = GetFocus();
+    if (!window || !window->ebe || !window->ebe->view || !focus) return nullptr;
+    if (focus != window->eb_handle && !IsChild(window->eb_handle, focus)) return nullptr;
+    return window->ebe->view.Get();
+}
+
+main_window_t* window_of_message(const MSG& msg) {
+    const HWND top = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
     for (main_window_t* window : main_windows)
-        if (window->handle == top && window->ebe && window->ebe->view && focus &&
-            (focus == window->eb_handle || IsChild(window->eb_handle, focus)))
-            return window->ebe->view.Get();
+        if (window->handle == top) return window;
     return nullptr;
 }
 
 void run_message_loop() {
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        // The list's own keys first, while it has the focus; then the window's.
         if (IShellView* view = view_for_message(msg);
             view && view->TranslateAccelerator(&msg) == S_OK)
+            continue;
+        if (main_window_t* window = window_of_message(msg); window && window->on_shortcut(msg))
             continue;
         TranslateMessage(&msg);
         DispatchMessageW(&msg);

@@ -52,6 +52,9 @@ void run_message_loop();
 // typed elsewhere. Null for none.
 IShellView* view_for_message(const MSG& msg);
 
+// The main window a message is for, null for none of ours.
+main_window_t* window_of_message(const MSG& msg);
+
 // The first argument of a command line, or an empty string when it has none.
 std::wstring first_argument(const wchar_t* command_line);
 

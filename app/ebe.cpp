@@ -24,6 +24,11 @@ ULONG ebe_t::Release() {
 }
 
 HRESULT ebe_t::OnNavigationPending(PCIDLIST_ABSOLUTE pending) {
+    // Started from the tree or the bar, the keys stay there: the new view takes the focus
+    // for itself when it shows.
+    const HWND focus = GetFocus();
+    keys_stay =
+        focus && (focus == mw->tree->handle || focus == mw->address->handle) ? focus : nullptr;
     folder = idlist_copy(pending);
     if (!folder) return S_OK; // out of memory: the panes keep the folder they show
     mw->address->set_folder(folder.get());
@@ -39,6 +44,11 @@ HRESULT ebe_t::OnViewCreated(IShellView* created) {
 
 HRESULT ebe_t::OnNavigationComplete(PCIDLIST_ABSOLUTE completed) {
     if (completed) shown = idlist_copy(completed);
+    const HWND focus = GetFocus();
+    if (keys_stay && IsWindow(keys_stay) && focus != keys_stay &&
+        (focus == mw->eb_handle || IsChild(mw->eb_handle, focus)))
+        SetFocus(keys_stay);
+    keys_stay = nullptr;
     return S_OK;
 }
 

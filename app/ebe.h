@@ -19,6 +19,7 @@ struct ebe_t final : IExplorerBrowserEvents {
     // The folder the browser last showed: where the panes go back to when a navigation
     // fails after they followed it.
     task_idlist shown;
+    HWND keys_stay = nullptr; // the pane a navigation was started from with the keyboard
 
     explicit ebe_t(main_window_t* window) : mw(window) {}
     ebe_t(const ebe_t&) = delete;

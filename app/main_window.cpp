@@ -183,6 +183,77 @@ LRESULT main_window_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
     return DefWindowProcW(handle, message, wparam, lparam);
 }
 
+bool main_window_t::on_shortcut(const MSG& msg) {
+    if (msg.message == WM_XBUTTONUP) {
+        // The mouse's back and forward buttons, over any pane.
+        const bool back = GET_XBUTTON_WPARAM(msg.wParam) == XBUTTON1;
+        eb->BrowseToIDList(nullptr, back ? SBSP_NAVIGATEBACK : SBSP_NAVIGATEFORWARD);
+        return true;
+    }
+    if (msg.message != WM_KEYDOWN && msg.message != WM_SYSKEYDOWN) return false;
+    const WPARAM key = msg.wParam;
+    // The path box keeps the keys it uses itself while it is being typed in.
+    if (msg.hwnd == address->edit && address->editor_wants(key)) return false;
+    const bool alt = GetKeyState(VK_MENU) < 0, ctrl = GetKeyState(VK_CONTROL) < 0,
+               shift = GetKeyState(VK_SHIFT) < 0;
+    const bool plain = !alt && !ctrl;
+    if (alt && !ctrl && (key == VK_LEFT || key == VK_RIGHT || key == VK_UP)) {
+        eb->BrowseToIDList(nullptr, key == VK_LEFT    ? SBSP_NAVIGATEBACK
+                                    : key == VK_RIGHT ? SBSP_NAVIGATEFORWARD
+                                                      : SBSP_PARENT);
+        return true;
+    }
+    if ((alt && !ctrl && key == 'D') || (ctrl && !alt && key == 'L') || (plain && key == VK_F4)) {
+        address->open_editor();
+        return true;
+    }
+    if (plain && !shift && key == VK_F5) {
+        refresh();
+        return true;
+    }
+    if (ctrl && !alt && key == 'N') {
+        main_window_t* copy = open();
+        if (ebe->folder) copy->eb->BrowseToIDList(ebe->folder.get(), 0);
+        return true;
+    }
+    if (ctrl && !alt && key == 'W') {
+        PostMessageW(handle, WM_CLOSE, 0, 0);
+        return true;
+    }
+    if (plain && (key == VK_TAB || key == VK_F6)) {
+        focus_next(shift);
+        return true;
+    }
+    return false;
+}
+
+void main_window_t::focus_next(bool backwards) {
+    const HWND focus = GetFocus();
+    enum { TREE, BOX, LIST } pane = TREE;
+    if (focus == address->edit || focus == address->handle)
+        pane = BOX;
+    else if (focus && (focus == eb_handle || IsChild(eb_handle, focus)))
+        pane = LIST;
+    else if (focus != tree->handle)
+        pane = backwards ? TREE : LIST; // nowhere in particular: the tree comes next
+    const int next = (pane + (backwards ? 2 : 1)) % 3;
+    if (pane == BOX) address->close_editor();
+    if (next == TREE) {
+        SetFocus(tree->handle);
+    } else if (next == BOX) {
+        address->open_editor();
+    } else {
+        HWND view = nullptr;
+        if (ebe->view && SUCCEEDED(ebe->view->GetWindow(&view))) SetFocus(view);
+        if (ebe->view) ebe->view->UIActivate(SVUIA_ACTIVATE_FOCUS);
+    }
+}
+
+void main_window_t::refresh() {
+    tree->refresh_shown();
+    if (ebe->view) ebe->view->Refresh();
+}
+
 void open_window_at(POINT at) {
     main_window_t* window = main_window_t::open();
     window->load_settings();

@@ -46,6 +46,13 @@ struct main_window_t {
     void browse_to_desktop();
     void layout();
 
+    // The window's keys, whichever pane has the focus: true when the message was one.
+    bool on_shortcut(const MSG& msg);
+    // Tab, Shift+Tab, F6: tree, path box, list, round.
+    void focus_next(bool backwards);
+    // F5: the tree's folders read again, and the list.
+    void refresh();
+
 private:
     main_window_t();
     void on_destroy();

@@ -5,7 +5,7 @@ set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
 set(win_flags -Wall -Wextra -gdwarf-4 -fno-omit-frame-pointer -fno-optimize-sibling-calls)
 set(win_defs UNICODE _UNICODE NOMINMAX WINVER=0x0601 _WIN32_WINNT=0x0601)
-set(win_libs shell32 shlwapi ole32 oleaut32 uuid msimg32 gdi32 user32 comctl32 imagehlp)
+set(win_libs shell32 shlwapi ole32 oleaut32 oleacc uuid msimg32 gdi32 user32 comctl32 imagehlp)
 
 target_compile_options(zelvon_core PRIVATE -gdwarf-4)
 target_sources(zelvon_fault PRIVATE fault/fatal.cpp fault/stack_trace.cpp)
@@ -14,7 +14,8 @@ target_compile_definitions(zelvon_fault PUBLIC ${win_defs})
 target_link_libraries(zelvon_fault PUBLIC user32 gdi32 imagehlp)
 
 # One library per folder, each linking only the layers below it.
-add_library(zelvon_win STATIC win/com.cpp win/surface.cpp win/window_class.cpp win/fill.cpp)
+add_library(zelvon_win STATIC win/com.cpp win/surface.cpp win/window_class.cpp win/fill.cpp
+    win/accessible.cpp)
 target_link_libraries(zelvon_win PUBLIC zelvon_core zelvon_fault ${win_libs})
 
 add_library(zelvon_ui_tree STATIC ui/tree/tree_node.cpp ui/tree/tree_view.cpp)

@@ -74,13 +74,18 @@ TEST(AddressBar, FirstSegmentTakesEveryPaneToTheComputerWhereTheEditorOpensEmpty
     send_click(panes.address, 5, 10);
     expect_every_pane_shows(window, panes, computer);
 
-    // The computer has no path of its own to edit; a text that names nothing is dropped.
+    // The computer has no path of its own to edit; a text that names nothing stays in the
+    // box to be put right, and Escape gives up.
     HWND edit = find_child(panes.address, L"EDIT");
     ASSERT_TRUE(edit);
     click_past_the_segments(panes.address);
     EXPECT_TRUE(IsWindowVisible(edit));
     EXPECT_EQ(window_text(edit), L"");
     type(edit, L"C:\\windoes\\no_such_folder\r");
+    // The line break arrives last; what it leaves is the text without it.
+    EXPECT_TRUE(wait_until([&] { return window_text(edit) == L"C:\\windoes\\no_such_folder"; }));
+    EXPECT_TRUE(IsWindowVisible(edit));
+    PostMessageW(edit, WM_KEYDOWN, VK_ESCAPE, 1);
     EXPECT_TRUE(wait_until([&] { return !IsWindowVisible(edit); }));
     ASSERT_TRUE(app.sync(window));
     EXPECT_EQ(browser_item_count(panes.browser), folder_item_count(computer));

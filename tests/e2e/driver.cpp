@@ -518,6 +518,46 @@ void button_up() {
     mouse_input(MOUSEEVENTF_LEFTUP);
 }
 
+void press_keys(std::initializer_list<WORD> chord) {
+    std::vector<INPUT> inputs;
+    for (WORD vk : chord) {
+        INPUT down{};
+        down.type = INPUT_KEYBOARD;
+        down.ki.wVk = vk;
+        inputs.push_back(down);
+    }
+    for (auto it = chord.end(); it != chord.begin();) {
+        INPUT up{};
+        up.type = INPUT_KEYBOARD;
+        up.ki.wVk = *--it;
+        up.ki.dwFlags = KEYEVENTF_KEYUP;
+        inputs.push_back(up);
+    }
+    SendInput(UINT(inputs.size()), inputs.data(), sizeof(INPUT));
+    Sleep(50);
+}
+
+void type_text(const std::wstring& text) {
+    std::vector<INPUT> inputs;
+    for (wchar_t c : text)
+        for (DWORD flags : {DWORD(KEYEVENTF_UNICODE), DWORD(KEYEVENTF_UNICODE | KEYEVENTF_KEYUP)}) {
+            INPUT input{};
+            input.type = INPUT_KEYBOARD;
+            input.ki.wScan = c;
+            input.ki.dwFlags = flags;
+            inputs.push_back(input);
+        }
+    SendInput(UINT(inputs.size()), inputs.data(), sizeof(INPUT));
+    Sleep(50);
+}
+
+void real_click(HWND window, int x, int y) {
+    pointer_to(screen_point(window, x, y));
+    button_down();
+    button_up();
+    Sleep(50);
+}
+
 void drag(HWND window, int from_x, int to_x, int y) {
     auto at = [y](int x) { return MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)); };
     DWORD_PTR result = 0;

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <vector>
@@ -163,6 +164,13 @@ POINT screen_point(HWND window, int x, int y);
 void pointer_to(POINT screen);
 void button_down();
 void button_up();
+// A real click at a client point: the window under it comes to the front and takes it.
+void real_click(HWND window, int x, int y);
+
+// Real key presses, as the keyboard gives them to the focused window: a chord pressed
+// in order and let go in reverse (press_keys({VK_CONTROL, 'L'})), or text typed.
+void press_keys(std::initializer_list<WORD> chord);
+void type_text(const std::wstring& text);
 
 // ---- The process.
 

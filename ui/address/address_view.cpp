@@ -1,7 +1,10 @@
 #include "ui/address/address_view.h"
 
+#include <commctrl.h>
 #include <shlobj.h>
 #include <shlwapi.h>
+
+#include <algorithm>
 
 #include "core/segments.h"
 #include "fault/fatal.h"
@@ -22,9 +25,19 @@ address_view_t::address_view_t(HWND parent, HFONT ui_font, pane_host_t pane_host
 
     fatal_check(SUCCEEDED(SHGetDesktopFolder(&desktop)), fatal_sites::address_desktop);
 
-    edit = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_BORDER | ES_WANTRETURN | ES_MULTILINE, 0,
+    // Sideways scrolling keeps a long path on the one line the bar shows.
+    edit = CreateWindowExW(0, L"EDIT", L"",
+                           WS_CHILD | WS_BORDER | ES_WANTRETURN | ES_MULTILINE | ES_AUTOHSCROLL, 0,
                            0, 1024, 240, handle, reinterpret_cast<HMENU>(1), instance, nullptr);
     SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    // Paths past MAX_PATH, up to what the system's long paths allow.
+    SendMessageW(edit, EM_SETLIMITTEXT, 32767, 0);
+    SetWindowSubclass(edit, editor_proc, 1, reinterpret_cast<DWORD_PTR>(this));
+    completions =
+        CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_TOPMOST, L"LISTBOX", L"",
+                        WS_POPUP | WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT, 0, 0, 100, 100,
+                        GetAncestor(parent, GA_ROOT), nullptr, instance, nullptr);
+    SendMessageW(completions, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 
     ITEMIDLIST* drives = nullptr;
     SHGetSpecialFolderLocation(handle, CSIDL_DRIVES, &drives);
@@ -44,6 +57,9 @@ void address_view_t::measure(const wchar_t* name, RECT& r) const {
 }
 
 address_view_t::~address_view_t() {
+    // The drop-down is owned by the top-level window, which may outlive the bar.
+    if (IsWindow(completions)) DestroyWindow(completions);
+    if (IsWindow(edit)) RemoveWindowSubclass(edit, editor_proc, 1);
     // Usually gone with its parent already; otherwise it must not outlive this object.
     if (handle) DestroyWindow(handle);
 }
@@ -62,7 +78,15 @@ LRESULT address_view_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
         click(static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam)));
         break;
     case WM_COMMAND:
-        if (LOWORD(wparam) == 1 && HIWORD(wparam) == EN_UPDATE) text_changed();
+        if (LOWORD(wparam) == 1 && HIWORD(wparam) == EN_UPDATE) {
+            text_changed();
+            if (editing()) update_completions();
+        }
+        break;
+    case WM_GETOBJECT:
+        if (const LRESULT object =
+                accessible.answer(handle, wparam, lparam, [this] { return describe(); }))
+            return object;
         break;
     }
     return DefWindowProcW(handle, message, wparam, lparam);
@@ -70,6 +94,7 @@ LRESULT address_view_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
 
 void address_view_t::set_folder(const ITEMIDLIST* list) {
     ShowWindow(edit, SW_HIDE);
+    hide_completions();
     // Copied before the old list goes, so the bar's own list may be passed back in.
     task_idlist copy = idlist_copy(list);
     names.clear();
@@ -128,21 +153,212 @@ void address_view_t::click(int x, int y) {
         if (prefix) host.browse(prefix.get());
         return;
     }
-    wchar_t path[MAX_PATH] = L"";
-    if (!pidl || !SHGetPathFromIDListW(pidl.get(), path)) path[0] = 0;
-    SetWindowTextW(edit, path);
+    open_editor();
+}
+
+void address_view_t::open_editor() {
+    // Long paths too: a folder deeper than MAX_PATH still shows its path.
+    std::wstring path(32768, L'\0');
+    if (!pidl ||
+        !SHGetPathFromIDListEx(pidl.get(), path.data(), DWORD(path.size()), GPFIDL_DEFAULT))
+        path[0] = 0;
+    path.resize(wcslen(path.c_str()));
+    const HWND focus = GetFocus();
+    if (focus != edit) focus_before = focus;
+    SetWindowTextW(edit, path.c_str());
     ShowWindow(edit, SW_SHOW);
     SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     SetFocus(edit);
+    // Typing replaces the path instead of going in front of it.
+    SendMessageW(edit, EM_SETSEL, 0, -1);
+}
+
+void address_view_t::close_editor() {
+    hide_completions();
+    ShowWindow(edit, SW_HIDE);
+    if (GetFocus() == edit) SetFocus(IsWindow(focus_before) ? focus_before : GetParent(handle));
+}
+
+bool address_view_t::editing() const {
+    return IsWindowVisible(edit) != FALSE;
+}
+
+bool address_view_t::editor_wants(WPARAM key) const {
+    const bool listed = IsWindowVisible(completions) != FALSE;
+    return key == VK_ESCAPE || key == VK_RETURN ||
+           (listed && (key == VK_TAB || key == VK_UP || key == VK_DOWN));
+}
+
+std::wstring address_view_t::editor_text() const {
+    std::wstring text(GetWindowTextLengthW(edit) + 1, L'\0');
+    text.resize(GetWindowTextW(edit, text.data(), int(text.size())));
+    return text;
 }
 
 void address_view_t::text_changed() {
-    wchar_t text[MAX_PATH] = L"";
-    GetWindowTextW(edit, text, MAX_PATH);
-    const auto path = typed_path(reinterpret_cast<const char16_t*>(text));
+    const auto path = typed_path(reinterpret_cast<const char16_t*>(editor_text().c_str()));
     if (!path) return;
-    ShowWindow(edit, SW_HIDE);
-    const task_idlist list =
-        parse_display_name(desktop.Get(), reinterpret_cast<const wchar_t*>(path->c_str()));
-    if (list) host.browse(list.get());
+    go_to(reinterpret_cast<const wchar_t*>(path->c_str()));
+}
+
+void address_view_t::go_to(const std::wstring& path) {
+    const task_idlist list = parse_display_name(desktop.Get(), path.c_str());
+    if (!list) {
+        // Nothing of that name: the text stays, selected, to be put right.
+        SetWindowTextW(edit, path.c_str());
+        SendMessageW(edit, EM_SETSEL, 0, -1);
+        MessageBeep(MB_ICONWARNING);
+        return;
+    }
+    // The keys go back where they came from, as Escape leaves them.
+    close_editor();
+    host.browse(list.get());
+}
+
+bool address_view_t::on_editor_key(WPARAM key) {
+    const bool listed = IsWindowVisible(completions) != FALSE;
+    const int chosen = listed ? int(SendMessageW(completions, LB_GETCURSEL, 0, 0)) : LB_ERR;
+    switch (key) {
+    case VK_ESCAPE:
+        if (listed)
+            hide_completions();
+        else
+            close_editor();
+        return true;
+    case VK_RETURN:
+        // Without a choice in the drop-down, the line break it types is what browses, as
+        // one pasted or sent does.
+        if (chosen == LB_ERR) return false;
+        swallow_return = true;
+        go_to(completion_parent + shown_names[chosen]);
+        return true;
+    case VK_TAB:
+        if (!listed) return false;
+        complete();
+        return true;
+    case VK_UP:
+    case VK_DOWN: {
+        if (!listed) return false;
+        const int last = int(shown_names.size()) - 1;
+        const int next = key == VK_DOWN ? (chosen == LB_ERR ? 0 : std::min(chosen + 1, last))
+                                        : (chosen == LB_ERR ? last : std::max(chosen - 1, 0));
+        SendMessageW(completions, LB_SETCURSEL, next, 0);
+        return true;
+    }
+    }
+    return false;
+}
+
+void address_view_t::complete() {
+    const int chosen = int(SendMessageW(completions, LB_GETCURSEL, 0, 0));
+    const std::wstring& name = shown_names[chosen == LB_ERR ? 0 : chosen];
+    const std::wstring text = completion_parent + name + L"\\";
+    SetWindowTextW(edit, text.c_str());
+    SendMessageW(edit, EM_SETSEL, text.size(), text.size());
+    update_completions();
+}
+
+namespace {
+
+// The names of a folder's subfolders as a path spells them.
+std::vector<std::wstring> subfolders_of(IShellFolder* desktop, const std::wstring& parent) {
+    std::vector<std::wstring> names;
+    const task_idlist list = parse_display_name(desktop, parent.c_str());
+    if (!list) return names;
+    Microsoft::WRL::ComPtr<IShellFolder> folder;
+    if (list->mkid.cb == 0)
+        folder = desktop;
+    else
+        desktop->BindToObject(list.get(), nullptr, IID_PPV_ARGS(&folder));
+    Microsoft::WRL::ComPtr<IEnumIDList> items;
+    if (!folder || folder->EnumObjects(nullptr, SHCONTF_FOLDERS, &items) != S_OK || !items)
+        return names;
+    for (ITEMIDLIST* raw = nullptr; items->Next(1, &raw, nullptr) == S_OK && raw; raw = nullptr) {
+        const task_idlist item(raw);
+        STRRET name;
+        wchar_t* text = nullptr;
+        if (SUCCEEDED(
+                folder->GetDisplayNameOf(item.get(), SHGDN_INFOLDER | SHGDN_FORPARSING, &name)) &&
+            SUCCEEDED(StrRetToStrW(&name, item.get(), &text))) {
+            const task_string owned(text);
+            names.emplace_back(owned.get());
+        }
+    }
+    return names;
+}
+
+} // namespace
+
+void address_view_t::update_completions() {
+    std::wstring text = editor_text();
+    std::erase(text, L'\r');
+    std::erase(text, L'\n');
+    const std::size_t cut = text.rfind(L'\\');
+    if (cut == std::wstring::npos) return hide_completions();
+    const std::wstring parent = text.substr(0, cut + 1), tail = text.substr(cut + 1);
+    if (parent != completion_parent) {
+        completion_parent = parent;
+        subfolder_names = subfolders_of(desktop.Get(), parent);
+    }
+    shown_names.clear();
+    for (const std::wstring& name : subfolder_names)
+        if (name.size() >= tail.size() &&
+            CompareStringOrdinal(name.c_str(), int(tail.size()), tail.c_str(), int(tail.size()),
+                                 TRUE) == CSTR_EQUAL)
+            shown_names.push_back(name);
+    if (shown_names.empty()) return hide_completions();
+
+    SendMessageW(completions, WM_SETREDRAW, FALSE, 0);
+    SendMessageW(completions, LB_RESETCONTENT, 0, 0);
+    for (const std::wstring& name : shown_names)
+        SendMessageW(completions, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
+    SendMessageW(completions, WM_SETREDRAW, TRUE, 0);
+    RECT bar;
+    GetWindowRect(handle, &bar);
+    const int item = std::max(1, int(SendMessageW(completions, LB_GETITEMHEIGHT, 0, 0)));
+    const int rows = std::min<int>(int(shown_names.size()), 12);
+    SetWindowPos(completions, HWND_TOPMOST, bar.left, bar.bottom, bar.right - bar.left,
+                 rows * item + 2 * GetSystemMetrics(SM_CYBORDER), SWP_NOACTIVATE | SWP_SHOWWINDOW);
+}
+
+void address_view_t::hide_completions() {
+    if (completions) ShowWindow(completions, SW_HIDE);
+}
+
+LRESULT CALLBACK address_view_t::editor_proc(HWND window, UINT message, WPARAM wparam,
+                                             LPARAM lparam, UINT_PTR, DWORD_PTR self) {
+    auto* view = reinterpret_cast<address_view_t*>(self);
+    if (message == WM_KEYDOWN && view->on_editor_key(wparam)) return 0;
+    // The characters of keys handled above would beep or break the line.
+    if (message == WM_CHAR && wparam == L'\r' && view->swallow_return) {
+        view->swallow_return = false;
+        return 0;
+    }
+    if (message == WM_CHAR &&
+        (wparam == 27 || (wparam == L'\t' && IsWindowVisible(view->completions))))
+        return 0;
+    if (message == WM_KILLFOCUS) view->hide_completions();
+    return DefSubclassProc(window, message, wparam, lparam);
+}
+
+accessible_source_t address_view_t::describe() {
+    accessible_source_t s;
+    s.role = ROLE_SYSTEM_TOOLBAR;
+    s.count = [this] { return LONG(names.size()); };
+    s.name = [this](LONG i) { return std::wstring(names[i] ? names[i].get() : L""); };
+    s.role_of = [](LONG) { return LONG(ROLE_SYSTEM_PUSHBUTTON); };
+    s.state_of = [](LONG) { return LONG(STATE_SYSTEM_FOCUSABLE); };
+    s.location_of = [this](LONG i, RECT& r) {
+        r = rects[i];
+        r.bottom = std::min<LONG>(r.bottom, 20);
+        MapWindowPoints(handle, HWND_DESKTOP, reinterpret_cast<POINT*>(&r), 2);
+        return true;
+    };
+    s.focused = [] { return LONG(-1); };
+    s.default_action_name = L"Press";
+    s.default_action = [this](LONG i) {
+        if (const task_idlist prefix = idlist_prefix(pidl.get(), std::size_t(i) + 1))
+            host.browse(prefix.get());
+    };
+    return s;
 }

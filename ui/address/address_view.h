@@ -4,9 +4,11 @@
 #include <shobjidl.h>
 #include <wrl/client.h>
 
+#include <string>
 #include <vector>
 
 #include "ui/pane_host.h"
+#include "win/accessible.h"
 #include "win/com.h"
 #include "win/surface.h"
 
@@ -22,6 +24,13 @@ struct address_view_t {
     HWND edit = nullptr;
     std::vector<task_string> names;
     std::vector<RECT> rects;
+    HWND focus_before = nullptr;               // where the focus returns when the editor closes
+    HWND completions = nullptr;                // the drop-down of subfolders under the editor
+    std::wstring completion_parent;            // the folder whose subfolders are listed
+    std::vector<std::wstring> subfolder_names; // of that folder, as typed in a path
+    std::vector<std::wstring> shown_names;     // the ones the drop-down shows
+    bool swallow_return = false;               // Enter chose from the drop-down
+    accessible_holder_t accessible;
 
     address_view_t(HWND parent, HFONT ui_font, pane_host_t pane_host);
     ~address_view_t();
@@ -35,8 +44,28 @@ struct address_view_t {
     void resize(int width, int x);
     void paint();
 
+    // The editor on the current folder's path, all of it selected, with the focus.
+    void open_editor();
+    // Hidden, the bar as it was, the focus back where it came from.
+    void close_editor();
+    bool editing() const;
+    // Whether the editor, holding the focus, takes this key itself rather than leaving
+    // it to the window (Tab completes while the drop-down shows).
+    bool editor_wants(WPARAM key) const;
+
 private:
     void measure(const wchar_t* name, RECT& r) const;
     void click(int x, int y);
     void text_changed();
+    std::wstring editor_text() const;
+    // Browses to the typed path; one that names nothing keeps the editor open, selected,
+    // with a beep.
+    void go_to(const std::wstring& path);
+    bool on_editor_key(WPARAM key);
+    void update_completions();
+    void hide_completions();
+    void complete();
+    static LRESULT CALLBACK editor_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
+                                        UINT_PTR id, DWORD_PTR self);
+    accessible_source_t describe();
 };

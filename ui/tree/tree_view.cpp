@@ -3,6 +3,9 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
+#include <algorithm>
+#include <string>
+
 #include "core/rows.h"
 #include "core/settings_format.h"
 #include "fault/fatal.h"
@@ -101,6 +104,25 @@ LRESULT tree_view_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_LBUTTONUP:
         on_button_up(x, y);
         break;
+    case WM_KEYDOWN:
+        if (on_key(wparam)) return 0;
+        break;
+    case WM_CHAR:
+        on_char(static_cast<wchar_t>(wparam));
+        return 0;
+    case WM_SETFOCUS:
+        if (!focus_node || !is_listed(focus_node)) set_focus_node(first_focus());
+        paint();
+        announce(EVENT_OBJECT_FOCUS);
+        break;
+    case WM_KILLFOCUS:
+        paint();
+        break;
+    case WM_GETOBJECT:
+        if (const LRESULT object =
+                accessible.answer(handle, wparam, lparam, [this] { return describe(); }))
+            return object;
+        break;
     }
     return DefWindowProcW(handle, message, wparam, lparam);
 }
@@ -122,31 +144,39 @@ void tree_view_t::on_button_down(int x, int y) {
     tree_node_t* node = page_rows[index];
     const int d = node->depth;
 
-    if (INDENT * d <= x && x < INDENT * d + 20) {
-        if (node->expanded) {
-            node->collapse_all();
-        } else {
-            if (refresh_children(desktop_sf.Get(), node)) resolve_pending_pins(node);
-            node->expanded = true; // also when the folder could not be read
-        }
-        full_rebuild();
-    }
+    if (INDENT * d <= x && x < INDENT * d + 20) toggle_expanded(node);
     if (INDENT * d + 20 <= x && x < right - 21) {
-        root.clear_current();
-        node->current = true;
-        const task_idlist list = node->absolute_pidl();
+        set_focus_node(node);
         // The browser may report the navigation, and so rebuild the tree, before this
         // returns: nothing of the tree is used after it.
-        if (list) host.browse(list.get());
+        browse_to(node);
         SetCapture(handle);
         name_pressed = true;
     }
-    if (right - 21 <= x && x < right - 1) {
-        node->pinned = !node->pinned;
-        row_rebuild();
-        if (const task_idlist list = node->absolute_pidl())
-            host.pin_changed(list.get(), node->pinned);
+    if (right - 21 <= x && x < right - 1) toggle_pin(node);
+}
+
+void tree_view_t::toggle_expanded(tree_node_t* node) {
+    if (node->expanded) {
+        node->collapse_all();
+    } else {
+        if (refresh_children(desktop_sf.Get(), node)) resolve_pending_pins(node);
+        node->expanded = true; // also when the folder could not be read
     }
+    full_rebuild();
+    if (node == focus_node) announce(EVENT_OBJECT_STATECHANGE);
+}
+
+void tree_view_t::browse_to(tree_node_t* node) {
+    root.clear_current();
+    node->current = true;
+    if (const task_idlist list = node->absolute_pidl()) host.browse(list.get());
+}
+
+void tree_view_t::toggle_pin(tree_node_t* node) {
+    node->pinned = !node->pinned;
+    row_rebuild();
+    if (const task_idlist list = node->absolute_pidl()) host.pin_changed(list.get(), node->pinned);
 }
 
 void tree_view_t::on_button_up(int x, int y) {
@@ -167,6 +197,9 @@ void tree_view_t::on_button_up(int x, int y) {
 void tree_view_t::rebuild_all_nodes() {
     all_nodes.clear();
     root.collect(all_nodes);
+    // The keyboard's row may have gone with a folder that went.
+    if (focus_node && std::find(all_nodes.begin(), all_nodes.end(), focus_node) == all_nodes.end())
+        focus_node = nullptr;
 }
 
 void tree_view_t::rebuild_visible_rows() {
@@ -262,6 +295,11 @@ void tree_view_t::paint() {
         fill(surface.mem_dc, right - 16, Y + 3, right - 6, Y + 14, black);
         fill(surface.mem_dc, right - 13, Y + 3, right - 9, Y + 19, black);
         if (!n->pinned) fill(surface.mem_dc, right - 15, Y + 4, right - 7, Y + 13, white);
+        // The keyboard's row, only while the keys come here.
+        if (n == focus_node && GetFocus() == handle) {
+            RECT box{X + 18, y + 1, right - 21, y + 19};
+            if (box.right > box.left) DrawFocusRect(surface.mem_dc, &box);
+        }
     }
     InvalidateRect(handle, nullptr, TRUE);
 }
@@ -398,4 +436,170 @@ void tree_view_t::resolve_pending_pins(tree_node_t* opened) {
         if (found.node) found.node->pinned = true;
         return found.node != nullptr;
     });
+}
+
+void tree_view_t::refresh_shown() {
+    // Children first read, then looked into: a folder that went takes its subtree along.
+    const auto refresh = [this](auto& self, tree_node_t* node) -> void {
+        refresh_children(desktop_sf.Get(), node);
+        for (tree_node_t* c = node->first_child.get(); c; c = c->next_sibling.get())
+            if (c->expanded) self(self, c);
+    };
+    refresh(refresh, &root);
+    full_rebuild();
+}
+
+// ---- The keyboard and screen readers.
+
+bool tree_view_t::is_listed(const tree_node_t* node) const {
+    return std::find(visible_rows.begin(), visible_rows.end(), node) != visible_rows.end();
+}
+
+tree_node_t* tree_view_t::first_focus() const {
+    for (tree_node_t* node : visible_rows)
+        if (node->current) return node;
+    return visible_rows.empty() ? nullptr : visible_rows.front();
+}
+
+int tree_view_t::listed_index(const tree_node_t* node) const {
+    const auto at = std::find(visible_rows.begin(), visible_rows.end(), node);
+    return at == visible_rows.end() ? -1 : int(at - visible_rows.begin());
+}
+
+int tree_view_t::page_size() const {
+    RECT client;
+    GetClientRect(handle, &client);
+    return std::max(1, int(client.bottom / ROW_HEIGHT));
+}
+
+void tree_view_t::set_focus_node(tree_node_t* node) {
+    focus_node = node;
+    const int index = listed_index(node);
+    if (index < 0) return paint();
+    // In sight: scrolled just far enough.
+    const int p = scroll_info.nPos, R = page_size();
+    const int wanted = index < p ? index : index >= p + R ? index - R + 1 : p;
+    if (wanted != p)
+        set_position(std::clamp(wanted, 0, int(scroll_info.nMax)));
+    else
+        paint();
+    announce(EVENT_OBJECT_FOCUS);
+}
+
+void tree_view_t::announce(DWORD event) {
+    const int index = listed_index(focus_node);
+    if (index >= 0 && GetFocus() == handle) NotifyWinEvent(event, handle, OBJID_CLIENT, index + 1);
+}
+
+bool tree_view_t::on_key(WPARAM key) {
+    if (!focus_node || !is_listed(focus_node)) set_focus_node(first_focus());
+    tree_node_t* node = focus_node;
+    if (!node) return false;
+    const int index = listed_index(node), last = int(visible_rows.size()) - 1;
+    const auto move_to = [&](int i) { set_focus_node(visible_rows[std::clamp(i, 0, last)]); };
+    const bool ctrl = GetKeyState(VK_CONTROL) < 0;
+    switch (key) {
+    case VK_UP:
+        move_to(index - 1);
+        return true;
+    case VK_DOWN:
+        move_to(index + 1);
+        return true;
+    case VK_PRIOR:
+        move_to(index - page_size());
+        return true;
+    case VK_NEXT:
+        move_to(index + page_size());
+        return true;
+    case VK_HOME:
+        move_to(0);
+        return true;
+    case VK_END:
+        move_to(last);
+        return true;
+    case VK_RIGHT:
+        if (!node->expanded)
+            toggle_expanded(node);
+        else if (node->first_child && is_listed(node->first_child.get()))
+            set_focus_node(node->first_child.get());
+        return true;
+    case VK_LEFT:
+        if (node->expanded)
+            toggle_expanded(node);
+        else if (node->parent && is_listed(node->parent))
+            set_focus_node(node->parent);
+        return true;
+    case VK_SPACE:
+        // Within a name being typed, a blank is one of its letters.
+        if (!typed.empty() && GetTickCount64() - typed_at <= 1000) return false;
+        [[fallthrough]];
+    case VK_RETURN:
+        browse_to(node);
+        return true;
+    case 'P':
+        if (!ctrl) return false;
+        toggle_pin(node);
+        return true;
+    }
+    return false;
+}
+
+void tree_view_t::on_char(wchar_t c) {
+    if (c < L' ' || GetKeyState(VK_CONTROL) < 0) return;
+    // Letters typed within a second of each other spell one name.
+    const ULONGLONG now = GetTickCount64();
+    if (now - typed_at > 1000) typed.clear();
+    if (c == L' ' && typed.empty()) return; // the Space key, which browsed
+    typed_at = now;
+    typed += c;
+    if (visible_rows.empty()) return;
+    // The same letter again goes on to the next row that starts with it; a longer
+    // prefix may still be the row the keyboard is on.
+    const bool repeated =
+        std::all_of(typed.begin(), typed.end(), [&](wchar_t t) { return t == c; });
+    const std::wstring sought = repeated ? std::wstring(1, c) : typed;
+    const int n = int(visible_rows.size());
+    const int from = std::max(0, listed_index(focus_node)) + (repeated ? 1 : 0);
+    for (int k = 0; k < n; ++k) {
+        tree_node_t* node = visible_rows[(from + k) % n];
+        const wchar_t* name = node->name.get();
+        if (name && wcslen(name) >= sought.size() &&
+            CompareStringOrdinal(name, int(sought.size()), sought.c_str(), int(sought.size()),
+                                 TRUE) == CSTR_EQUAL)
+            return set_focus_node(node);
+    }
+}
+
+accessible_source_t tree_view_t::describe() {
+    accessible_source_t s;
+    s.role = ROLE_SYSTEM_OUTLINE;
+    s.count = [this] { return LONG(visible_rows.size()); };
+    s.name = [this](LONG i) {
+        return std::wstring(visible_rows[i]->name ? visible_rows[i]->name.get() : L"");
+    };
+    s.role_of = [](LONG) { return LONG(ROLE_SYSTEM_OUTLINEITEM); };
+    s.state_of = [this](LONG i) {
+        const tree_node_t* n = visible_rows[i];
+        LONG state = STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_SELECTABLE;
+        state |= n->expanded ? STATE_SYSTEM_EXPANDED : STATE_SYSTEM_COLLAPSED;
+        if (n->current) state |= STATE_SYSTEM_SELECTED;
+        if (n == focus_node && GetFocus() == handle) state |= STATE_SYSTEM_FOCUSED;
+        return state;
+    };
+    // An outline item's value is its level.
+    s.value_of = [this](LONG i) { return std::to_wstring(visible_rows[i]->depth); };
+    s.location_of = [this](LONG i, RECT& r) {
+        const auto at = std::find(page_rows.begin(), page_rows.end(), visible_rows[i]);
+        if (at == page_rows.end()) return false;
+        RECT client;
+        GetClientRect(handle, &client);
+        const int y = ROW_HEIGHT * int(at - page_rows.begin());
+        r = {0, y, client.right, y + ROW_HEIGHT};
+        MapWindowPoints(handle, HWND_DESKTOP, reinterpret_cast<POINT*>(&r), 2);
+        return true;
+    };
+    s.focused = [this] { return LONG(listed_index(focus_node)); };
+    s.default_action_name = L"Open";
+    s.default_action = [this](LONG i) { browse_to(visible_rows[i]); };
+    return s;
 }

@@ -5,12 +5,14 @@
 #include <shobjidl.h>
 #include <wrl/client.h>
 
+#include <string>
 #include <vector>
 
 #include "core/idlist.h"
 #include "core/rows.h"
 #include "ui/pane_host.h"
 #include "ui/tree/tree_node.h"
+#include "win/accessible.h"
 #include "win/surface.h"
 
 // What became of a pin when a tree looked for its folder.
@@ -33,7 +35,11 @@ struct tree_view_t {
     std::vector<tree_node_t*> page_rows;    // the rows on screen, top to bottom
     std::vector<byte_list> pending_pins;    // pinned folders that could not be reached yet
     wheel_t wheel;
-    bool name_pressed = false; // a name was pressed and the button is not yet let go
+    bool name_pressed = false;         // a name was pressed and the button is not yet let go
+    tree_node_t* focus_node = nullptr; // the keyboard's row
+    std::wstring typed;                // letters typed in a row, to find a name by
+    ULONGLONG typed_at = 0;
+    accessible_holder_t accessible;
 
     tree_view_t(HWND parent, HFONT font, pane_host_t pane_host);
     ~tree_view_t();
@@ -65,6 +71,9 @@ struct tree_view_t {
     // folders), and says what became of each.
     std::vector<pin_outcome_t> load_expanded(const std::vector<byte_list>& pins);
 
+    // Every folder whose children are listed, read again.
+    void refresh_shown();
+
     // A pin set or cleared in another window of the process.
     void set_pin(const ITEMIDLIST* list, bool pinned);
 
@@ -86,4 +95,19 @@ private:
     void set_position(int position);
     void on_button_down(int x, int y);
     void on_button_up(int x, int y);
+    void toggle_expanded(tree_node_t* node);
+    void browse_to(tree_node_t* node);
+    void toggle_pin(tree_node_t* node);
+
+    // The keyboard: a focus row among the listed ones, kept in sight.
+    bool on_key(WPARAM key);
+    void on_char(wchar_t c);
+    void set_focus_node(tree_node_t* node);
+    tree_node_t* first_focus() const;
+    bool is_listed(const tree_node_t* node) const;
+    int listed_index(const tree_node_t* node) const;
+    int page_size() const;
+    // Tells screen readers about the focus row.
+    void announce(DWORD event);
+    accessible_source_t describe();
 };

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <shlobj.h>
+#include <oleacc.h>
 #include <shlwapi.h>
 #include <wrl/client.h>
 
@@ -490,64 +491,109 @@ TEST_F(AddressTest, EnterInTheEditorBrowsesToTheTypedPath) {
     EXPECT_TRUE(pump_until([&] { return shows(idlist_items(windows.get())); }));
 }
 
-TEST_F(AddressTest, TypedTextThatNamesNothingOnlyHidesTheEditor) {
+TEST_F(AddressTest, TextThatNamesNothingKeepsTheEditorOpenWithItSelected) {
     const task_idlist windows = parse_path(L"C:\\windows");
     ASSERT_TRUE(windows);
     browse(windows.get());
     const model_t model = model_of(view);
 
-    const wchar_t* const text = L"C:\\no such folder\\anywhere\r\n";
     open_editor();
-    type(text);
-    EXPECT_FALSE(editing());
-    // The hidden editor keeps what was typed until it opens again.
-    EXPECT_EQ(editor_text(), text);
+    type(L"C:\\no such folder\\anywhere\r\n");
+    EXPECT_TRUE(editing());
+    EXPECT_EQ(editor_text(), L"C:\\no such folder\\anywhere");
+    DWORD from = 0, to = 0;
+    SendMessageW(view->edit, EM_GETSEL, reinterpret_cast<WPARAM>(&from),
+                 reinterpret_cast<LPARAM>(&to));
+    EXPECT_EQ(from, 0u);
+    EXPECT_EQ(to, editor_text().size());
     EXPECT_TRUE(home.browsed.empty());
     EXPECT_EQ(model_of(view), model);
-    EXPECT_TRUE(shows(idlist_items(windows.get())));
 
-    // A bare line break is an empty text, parsed like any other; the editor closes.
-    open_editor();
-    type(L"\r\n");
+    // Escape closes it and leaves the bar as it was.
+    SendMessageW(view->edit, WM_KEYDOWN, VK_ESCAPE, 0);
     EXPECT_FALSE(editing());
-    EXPECT_EQ(editor_text(), L"\r\n");
+    EXPECT_EQ(model_of(view), model);
+    EXPECT_TRUE(home.browsed.empty());
 }
 
-TEST_F(AddressTest, ALineBreakPastThe259thCharacterIsNotSeen) {
+TEST_F(AddressTest, ThePathBoxOpensSelectedTakesLongPathsAndCompletesSubfolders) {
     const task_idlist windows = parse_path(L"C:\\windows");
+    ASSERT_TRUE(windows);
+    browse(windows.get());
+    open_editor();
+    DWORD from = 1, to = 0;
+    SendMessageW(view->edit, EM_GETSEL, reinterpret_cast<WPARAM>(&from),
+                 reinterpret_cast<LPARAM>(&to));
+    EXPECT_EQ(from, 0u);
+    EXPECT_EQ(to, wcslen(L"C:\\windows")) << "all of the path selected";
+
+    // Longer than MAX_PATH: blanks the parse ignores.
+    std::wstring text = L"C:\\windows\\system32";
+    text.resize(400, L' ');
+    type(text + L"\r\n");
+    EXPECT_FALSE(editing());
+    ASSERT_EQ(home.browsed.size(), 1u);
     const task_idlist system32 = parse_path(L"C:\\windows\\system32");
-    ASSERT_TRUE(windows && system32);
+    EXPECT_EQ(idlist_items(as_idlist(home.browsed[0])), idlist_items(system32.get()));
 
-    const struct {
-        std::size_t before_break;
-        bool seen;
-    } cases[] = {
-        {257, true},  // the LF is the 259th character
-        {258, true},  // the CR is the 259th, which is enough
-        {259, false}, // both after what is read
-        {400, false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(testing::Message() << c.before_break << " characters before the break");
-        // Trailing blanks that the parse ignores: the text names C:\windows when read whole.
-        std::wstring text = L"C:\\windows";
-        text.resize(c.before_break, L' ');
-        const task_idlist whole = parse_path(text.c_str());
-        ASSERT_TRUE(whole && idlist_items(whole.get()) == idlist_items(windows.get()))
-            << "the platform no longer ignores trailing blanks";
-        text += L"\r\n";
+    // The drop-down lists the typed folder's subfolders that start with the tail, in any
+    // case; Down and Enter take the first.
+    browse(windows.get());
+    open_editor();
+    type(L"C:\\WINDOWS\\SYS");
+    ASSERT_TRUE(IsWindowVisible(view->completions));
+    ASSERT_FALSE(view->shown_names.empty());
+    for (const std::wstring& name : view->shown_names)
+        EXPECT_EQ(CompareStringOrdinal(name.c_str(), 3, L"sys", 3, TRUE), CSTR_EQUAL) << name;
+    const std::wstring first = view->shown_names[0];
+    SendMessageW(view->edit, WM_KEYDOWN, VK_DOWN, 0);
+    SendMessageW(view->edit, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_FALSE(editing());
+    ASSERT_EQ(home.browsed.size(), 2u);
+    const task_idlist chosen = parse_path((L"C:\\windows\\" + first).c_str());
+    EXPECT_EQ(idlist_items(as_idlist(home.browsed[1])), idlist_items(chosen.get()));
 
-        browse(system32.get());
-        open_editor();
-        type(text);
-        EXPECT_EQ(editing(), !c.seen);
-        if (c.seen) {
-            EXPECT_TRUE(pump_until([&] { return shows(idlist_items(windows.get())); }));
-        } else {
-            pump_for(200);
-            EXPECT_TRUE(shows(idlist_items(system32.get())));
-        }
+    // Tab completes to the folder and goes on to list its subfolders.
+    open_editor();
+    type(L"C:\\windows\\sys");
+    ASSERT_TRUE(IsWindowVisible(view->completions));
+    const std::wstring completed = view->shown_names[0];
+    SendMessageW(view->edit, WM_KEYDOWN, VK_TAB, 0);
+    EXPECT_EQ(editor_text(), L"C:\\windows\\" + completed + L"\\");
+    EXPECT_TRUE(editing());
+}
+
+TEST_F(AddressTest, AScreenReaderSeesTheSegmentsAsButtonsWithTheirNames) {
+    const task_idlist system32 = parse_path(L"C:\\windows\\system32");
+    ASSERT_TRUE(system32);
+    browse(system32.get());
+    const LRESULT result = view->on_message(WM_GETOBJECT, 0, OBJID_CLIENT);
+    Microsoft::WRL::ComPtr<IAccessible> bar;
+    ASSERT_EQ(ObjectFromLresult(result, __uuidof(IAccessible), 0,
+                                reinterpret_cast<void**>(bar.GetAddressOf())),
+              S_OK);
+    LONG count = 0;
+    ASSERT_EQ(bar->get_accChildCount(&count), S_OK);
+    ASSERT_EQ(count, LONG(view->names.size()));
+    for (LONG i = 0; i < count; ++i) {
+        VARIANT child{};
+        child.vt = VT_I4;
+        child.lVal = i + 1;
+        BSTR name = nullptr;
+        ASSERT_EQ(bar->get_accName(child, &name), S_OK);
+        EXPECT_EQ(std::wstring(name), std::wstring(view->names[i].get()));
+        SysFreeString(name);
+        VARIANT role{};
+        ASSERT_EQ(bar->get_accRole(child, &role), S_OK);
+        EXPECT_EQ(role.lVal, ROLE_SYSTEM_PUSHBUTTON);
     }
+    // Pressing the first through it browses there.
+    VARIANT first{};
+    first.vt = VT_I4;
+    first.lVal = 1;
+    EXPECT_EQ(bar->accDoDefaultAction(first), S_OK);
+    ASSERT_EQ(home.browsed.size(), 1u);
+    EXPECT_EQ(idlist_count(as_idlist(home.browsed[0])), 1u);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "ui/tree/tree_view.h"
 
 #include <gtest/gtest.h>
+#include <oleacc.h>
 #include <shlobj.h>
 
 #include <stdexcept>
@@ -438,6 +439,86 @@ TEST_F(TreeViewTest, InAPaneTooNarrowForNamesAPressCanHitGlyphAndPinAtOnce) {
     EXPECT_FALSE(tree->root.pinned);
 }
 
+TEST_F(TreeViewTest, TheKeyboardMovesAFocusRowOpensFoldersBrowsesAndPins) {
+    const auto key = [&](WPARAM k) { tree->on_message(WM_KEYDOWN, k, 0); };
+    SetFocus(tree->handle);
+    ASSERT_EQ(tree->focus_node, &tree->root);
+    key(VK_RIGHT);
+    EXPECT_EQ(names(tree->visible_rows), (names_t{L"Desktop", L"A", L"B", L"C"}));
+    key(VK_DOWN);
+    key(VK_DOWN);
+    EXPECT_EQ(tree->focus_node, node(b));
+    key(VK_RIGHT); // opens B
+    key(VK_RIGHT); // into its first child
+    EXPECT_EQ(tree->focus_node, node(b1));
+    key(VK_LEFT); // B1 is closed: up to B
+    EXPECT_EQ(tree->focus_node, node(b));
+    key(VK_RETURN);
+    EXPECT_EQ(home.browsed, std::vector<id_bytes_t>{absolute_list(b)});
+    EXPECT_TRUE(node(b)->current);
+    key(VK_END);
+    EXPECT_EQ(tree->focus_node, node(c));
+    key(VK_HOME);
+    EXPECT_EQ(tree->focus_node, &tree->root);
+
+    // Letters jump to the next row that starts with them, in any case.
+    tree->on_message(WM_CHAR, L'c', 0);
+    EXPECT_EQ(tree->focus_node, node(c));
+    tree->typed_at -= 2000; // a pause: the next letter starts a new name
+    tree->on_message(WM_CHAR, L'B', 0);
+    tree->on_message(WM_CHAR, L'1', 0);
+    EXPECT_EQ(tree->focus_node, node(b1)) << "two letters typed together spell one name";
+
+    // Ctrl+P pins the focus row.
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    keys[VK_CONTROL] = 0x80;
+    SetKeyboardState(keys);
+    key('P');
+    keys[VK_CONTROL] = 0;
+    SetKeyboardState(keys);
+    EXPECT_TRUE(node(b1)->pinned);
+    EXPECT_EQ(home.pins_changed.back(), (test_host_t::pin_change_t{absolute_list(b1), true}));
+}
+
+TEST_F(TreeViewTest, AScreenReaderSeesTheListedRowsWithTheirStates) {
+    show(absolute_list(b2));
+    click_glyph(&tree->root);
+    SetFocus(tree->handle);
+    tree->on_message(WM_KEYDOWN, VK_DOWN, 0);
+    const LRESULT result = tree->on_message(WM_GETOBJECT, 0, OBJID_CLIENT);
+    Microsoft::WRL::ComPtr<IAccessible> outline;
+    ASSERT_EQ(ObjectFromLresult(result, __uuidof(IAccessible), 0,
+                                reinterpret_cast<void**>(outline.GetAddressOf())),
+              S_OK);
+    LONG count = 0;
+    ASSERT_EQ(outline->get_accChildCount(&count), S_OK);
+    ASSERT_EQ(count, LONG(tree->visible_rows.size()));
+    for (LONG i = 0; i < count; ++i) {
+        const tree_node_t* row = tree->visible_rows[i];
+        SCOPED_TRACE(name_of(row));
+        VARIANT child{};
+        child.vt = VT_I4;
+        child.lVal = i + 1;
+        BSTR name = nullptr;
+        ASSERT_EQ(outline->get_accName(child, &name), S_OK);
+        EXPECT_EQ(std::wstring(name), name_of(row));
+        SysFreeString(name);
+        VARIANT role{}, state{};
+        ASSERT_EQ(outline->get_accRole(child, &role), S_OK);
+        EXPECT_EQ(role.lVal, ROLE_SYSTEM_OUTLINEITEM);
+        ASSERT_EQ(outline->get_accState(child, &state), S_OK);
+        EXPECT_EQ((state.lVal & STATE_SYSTEM_EXPANDED) != 0, row->expanded);
+        EXPECT_EQ((state.lVal & STATE_SYSTEM_COLLAPSED) != 0, !row->expanded);
+        EXPECT_EQ((state.lVal & STATE_SYSTEM_SELECTED) != 0, row->current);
+        EXPECT_EQ((state.lVal & STATE_SYSTEM_FOCUSED) != 0, row == tree->focus_node);
+    }
+    // The tree goes; a reader still holding its object gets an error, not a crash.
+    pane.reset();
+    LONG after = 0;
+    EXPECT_EQ(outline->get_accChildCount(&after), RPC_E_DISCONNECTED);
+}
+
 // Thirty folders under the root, all listed; ten rows to a 200-pixel page.
 class TreeViewScrollTest : public TreeViewTest {
 protected:
@@ -504,6 +585,17 @@ TEST_F(TreeViewScrollTest, TheWheelMovesARowPerNotchWithinTheRange) {
         EXPECT_EQ(after(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(k.delta)), k.from), k.to);
         EXPECT_EQ(tree->page_rows.at(0), tree->visible_rows.at(k.to));
     }
+}
+
+TEST_F(TreeViewScrollTest, TheFocusRowIsKeptInSight) {
+    SetFocus(tree->handle);
+    tree->on_message(WM_KEYDOWN, VK_END, 0);
+    EXPECT_EQ(tree->scroll_info.nPos, tree->scroll_info.nMax);
+    EXPECT_EQ(tree->page_rows.back(), tree->focus_node);
+    tree->on_message(WM_KEYDOWN, VK_PRIOR, 0);
+    tree->on_message(WM_KEYDOWN, VK_PRIOR, 0);
+    tree->on_message(WM_KEYDOWN, VK_PRIOR, 0);
+    EXPECT_EQ(tree->page_rows.front(), tree->focus_node);
 }
 
 TEST_F(TreeViewScrollTest, FewerRowsFarDownNeverLeaveAnEmptyPage) {
