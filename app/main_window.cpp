@@ -47,6 +47,7 @@ main_window_t::main_window_t() {
     const pane_host_t host{
         [this](const ITEMIDLIST* folder) { eb->BrowseToIDList(folder, 0); },
         [this](const ITEMIDLIST* folder, bool pinned) { on_pin_changed(folder, pinned); },
+        [this](const ITEMIDLIST* from, const ITEMIDLIST* to) { on_pin_moved(from, to); },
         open_window_at,
     };
     tree = std::make_unique<tree_view_t>(handle, g_font.get(), host);
@@ -172,6 +173,10 @@ LRESULT main_window_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
         break;
     case WM_MOUSELEAVE:
         SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
+        break;
+    case WM_SETTINGCHANGE:
+        // The shell's own settings (hidden files among them) for the tree to read again.
+        tree->settings_changed();
         break;
     case WM_NEW_WINDOW: {
         // Complete and restored from the settings before the path is looked at.
@@ -355,22 +360,46 @@ void main_window_t::restore_pins(const std::vector<byte_list>& saved) {
         g_pins.loaded = true;
     }
     const std::vector<pin_outcome_t> outcomes = tree->load_expanded(g_pins.folders);
-    // What this tree learnt: a pin found under other IDs keeps those; one whose folder is
-    // gone leaves every window; one out of reach for now stays as it was.
+    // What this tree learnt: a pin found under other IDs keeps those, in every window;
+    // one whose folder is gone leaves every window; one out of reach for now stays.
     std::vector<byte_list> kept, gone;
+    std::vector<std::pair<byte_list, byte_list>> moved;
     for (std::size_t i = 0; i < outcomes.size(); ++i) {
-        const byte_list& pin =
-            outcomes[i].shown_as.empty() ? g_pins.folders[i] : outcomes[i].shown_as;
+        const byte_list& was = g_pins.folders[i];
+        const byte_list& pin = outcomes[i].shown_as.empty() ? was : outcomes[i].shown_as;
         if (!outcomes[i].shown_as.empty() || outcomes[i].unreachable) {
             if (std::find(kept.begin(), kept.end(), pin) == kept.end()) kept.push_back(pin);
+            if (pin != was) moved.emplace_back(was, pin);
         } else {
             gone.push_back(pin);
         }
     }
     g_pins.folders = std::move(kept);
-    for (const byte_list& pin : gone)
-        for (main_window_t* other : main_windows)
-            if (other != this) other->tree->set_pin(as_idlist(pin), false);
+    for (main_window_t* other : main_windows) {
+        if (other == this) continue;
+        for (const byte_list& pin : gone) other->tree->set_pin(as_idlist(pin), false);
+        for (const auto& [was, now] : moved) {
+            other->tree->set_pin(as_idlist(was), false);
+            other->tree->set_pin(as_idlist(now), true);
+        }
+    }
+}
+
+void main_window_t::on_pin_moved(const ITEMIDLIST* from, const ITEMIDLIST* to) {
+    const byte_list was = idlist_bytes(from), now = idlist_bytes(to);
+    // In its place in the set, and once.
+    std::erase(g_pins.folders, now);
+    const auto at = std::find(g_pins.folders.begin(), g_pins.folders.end(), was);
+    if (at != g_pins.folders.end())
+        *at = now;
+    else
+        g_pins.folders.push_back(now);
+    for (main_window_t* other : main_windows)
+        if (other != this) {
+            other->tree->set_pin(from, false);
+            other->tree->set_pin(to, true);
+        }
+    save_settings();
 }
 
 void main_window_t::on_pin_changed(const ITEMIDLIST* folder, bool pinned) {

@@ -58,6 +58,7 @@ private:
     void on_destroy();
     void restore_pins(const std::vector<byte_list>& saved);
     void on_pin_changed(const ITEMIDLIST* folder, bool pinned);
+    void on_pin_moved(const ITEMIDLIST* from, const ITEMIDLIST* to);
 };
 
 // A window dragged out of a tree: restored from the settings, which name the dragged

@@ -15,10 +15,11 @@ target_link_libraries(zelvon_fault PUBLIC user32 gdi32 imagehlp)
 
 # One library per folder, each linking only the layers below it.
 add_library(zelvon_win STATIC win/com.cpp win/surface.cpp win/window_class.cpp win/fill.cpp
-    win/accessible.cpp)
+    win/accessible.cpp win/folder_watch.cpp)
 target_link_libraries(zelvon_win PUBLIC zelvon_core zelvon_fault ${win_libs})
 
-add_library(zelvon_ui_tree STATIC ui/tree/tree_node.cpp ui/tree/tree_view.cpp)
+add_library(zelvon_ui_tree STATIC ui/tree/tree_node.cpp ui/tree/tree_view.cpp
+    ui/tree/tree_live.cpp ui/tree/enumerator.cpp)
 target_link_libraries(zelvon_ui_tree PUBLIC zelvon_win)
 
 add_library(zelvon_ui_address STATIC ui/address/address_view.cpp)

@@ -13,6 +13,9 @@ struct pane_host_t {
     // A folder pinned or unpinned here: the pin is the process's, shown in every window
     // and saved.
     std::function<void(const ITEMIDLIST* folder, bool pinned)> pin_changed;
+    // A pinned folder seen under another list (renamed, or written into, which some
+    // folders' items record): the pin follows it.
+    std::function<void(const ITEMIDLIST* from, const ITEMIDLIST* to)> pin_moved;
     // Open a new window, restored from the settings file, at a screen point.
     std::function<void(POINT at)> open_window_at;
 };

@@ -81,16 +81,16 @@ bytes_t terminated(bytes_t items) {
 }
 
 // Whether the file is what this window's save writes.
-bool file_is_state_of(const saved_settings_t& s, main_window_t* w) {
+testing::AssertionResult file_is_state_of(const saved_settings_t& s, main_window_t* w) {
+    const auto differs = [](const char* what) { return testing::AssertionFailure() << what; };
     RECT r;
     GetWindowRect(w->handle, &r);
     if (s.split != w->split || s.rect[0] != r.left || s.rect[1] != r.top || s.rect[2] != r.right ||
         s.rect[3] != r.bottom)
-        return std::printf("  the window's rectangle or split\n"), false;
+        return differs("the window's rectangle or split");
     const bytes_t folder = w->ebe->folder ? idlist_items(w->ebe->folder.get()) : bytes_t{};
-    if (!s.folder || *s.folder != terminated(folder))
-        return std::printf("  the window's folder\n"), false;
-    if (s.pins != g_pins.folders) return std::printf("  the process's pins\n"), false;
+    if (!s.folder || *s.folder != terminated(folder)) return differs("the window's folder");
+    if (s.pins != g_pins.folders) return differs("the process's pins");
     // Every window shows every pin it can reach, and no other.
     for (main_window_t* window : main_windows) {
         std::vector<byte_list> shown;
@@ -99,9 +99,9 @@ bool file_is_state_of(const saved_settings_t& s, main_window_t* w) {
         for (const byte_list& pin : shown)
             if (std::find(g_pins.folders.begin(), g_pins.folders.end(), pin) ==
                 g_pins.folders.end())
-                return std::printf("  a pin shown that the process does not have\n"), false;
+                return differs("a pin shown that the process does not have");
     }
-    return true;
+    return testing::AssertionSuccess();
 }
 
 // The three row lists are what the nodes and the scroll position make of them.

@@ -81,6 +81,7 @@ public:
         *out = nullptr;
         ++folder->enumerations;
         if (owner || flags != SHCONTF_FOLDERS) ++calls->unexpected;
+        if (folder->delay_ms) Sleep(folder->delay_ms); // a slow share or a sleeping drive
         switch (folder->fail_enum) {
         case enum_failure_t::error:
             return E_FAIL;
@@ -324,7 +325,7 @@ void attach_tree(tree_view_t& tree, const fake_shell_t& shell) {
     tree.root.depth = 0;
     tree.root.pidl = new_empty_list();
     tree.root.name = new_task_string(shell.root->name.c_str());
-    tree.desktop_sf = shell.desktop();
+    tree.use_namespace(shell.desktop(), [shell] { return shell.desktop(); });
     tree.scroll_info.nPos = 0;
     rebuild_tree(tree);
 }

@@ -10,6 +10,7 @@
 
 #include "win/com.h"
 
+#include <atomic>
 #include <cstdint>
 #include <initializer_list>
 #include <map>
@@ -45,10 +46,11 @@ struct fake_folder_t : std::enable_shared_from_this<fake_folder_t> {
     std::vector<std::shared_ptr<fake_folder_t>> children; // change through the methods below
     bool fail_bind = false;
     bool virtual_folder = false; // not the file system's: it lists what is reachable now
+    DWORD delay_ms = 0;          // how long its enumeration takes
     bool fail_name = false;      // GetDisplayNameOf of this folder's item fails
     enum_failure_t fail_enum = enum_failure_t::none;
-    int enumerations = 0; // EnumObjects calls on this folder, failed ones included
-    int binds = 0;        // binds that reached this folder, failed ones included
+    std::atomic<int> enumerations = 0; // EnumObjects calls on this folder, failed ones included
+    int binds = 0;                     // binds that reached this folder, failed ones included
 
     // A new last child; its item bytes are the name's code units, low bytes only,
     // unless given.

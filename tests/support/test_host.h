@@ -19,6 +19,7 @@ struct test_host_t {
         bool operator==(const pin_change_t&) const = default;
     };
     std::vector<pin_change_t> pins_changed;
+    std::vector<std::pair<std::vector<std::uint8_t>, std::vector<std::uint8_t>>> pins_moved;
     std::vector<POINT> windows_opened;
     // Run after a browse is recorded, when a test wants the window's side done too.
     std::function<void(const ITEMIDLIST*)> after_browse;
@@ -46,6 +47,9 @@ struct test_host_t {
             [this](const ITEMIDLIST* folder, bool pinned) {
                 const auto* bytes = reinterpret_cast<const std::uint8_t*>(folder);
                 pins_changed.push_back({{bytes, bytes + idlist_length(folder) + 2}, pinned});
+            },
+            [this](const ITEMIDLIST* from, const ITEMIDLIST* to) {
+                pins_moved.push_back({idlist_bytes(from), idlist_bytes(to)});
             },
             [this](POINT at) { windows_opened.push_back(at); },
         };

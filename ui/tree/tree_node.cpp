@@ -7,6 +7,12 @@
 
 using Microsoft::WRL::ComPtr;
 
+tree_node_t::tree_node_t()
+    : id([] {
+          static std::uint64_t last = 0;
+          return ++last;
+      }()) {}
+
 tree_node_t::~tree_node_t() {
     clear_children();
 }
@@ -96,47 +102,67 @@ bool is_file_system_folder(IShellFolder* desktop_sf, const tree_node_t* node) {
            (attributes & SFGAO_FILESYSTEM);
 }
 
-bool refresh_children(IShellFolder* desktop_sf, tree_node_t* node) {
-    const ComPtr<IShellFolder> folder = bind_node(desktop_sf, node);
-    if (!folder) return false;
-
-    std::vector<std::unique_ptr<tree_node_t>> known = node->take_children();
+std::optional<std::vector<child_item_t>> enumerate_children(IShellFolder* folder, SHCONTF flags,
+                                                            bool with_names) {
     ComPtr<IEnumIDList> items;
-    if (FAILED(folder->EnumObjects(nullptr, SHCONTF_FOLDERS, &items)) || !items) return false;
-    std::vector<task_idlist> fresh;
-    for (ITEMIDLIST* item = nullptr; items->Next(1, &item, nullptr) == S_OK && item; item = nullptr)
-        fresh.emplace_back(item);
+    if (FAILED(folder->EnumObjects(nullptr, flags, &items)) || !items) return std::nullopt;
+    std::vector<child_item_t> fresh;
+    for (ITEMIDLIST* item = nullptr; items->Next(1, &item, nullptr) == S_OK && item;
+         item = nullptr) {
+        child_item_t child{task_idlist(item), nullptr};
+        if (with_names) child.name = display_name_of(folder, item);
+        fresh.push_back(std::move(child));
+    }
+    return fresh;
+}
 
+dropped_t merge_children(tree_node_t* node, std::vector<child_item_t> fresh,
+                         const std::function<task_string(const ITEMIDLIST*)>& name_of) {
+    dropped_t known = node->take_children();
     std::vector<item_bytes_t> known_bytes, fresh_bytes;
     for (const auto& child : known) known_bytes.push_back(item_bytes(child->pidl.get()));
-    for (const task_idlist& item : fresh) fresh_bytes.push_back(item_bytes(item.get()));
+    for (const child_item_t& c : fresh) fresh_bytes.push_back(item_bytes(c.item.get()));
     const std::vector<std::size_t> by_bytes = match_children_by_bytes(known_bytes, fresh_bytes);
     std::vector<std::size_t> matches = by_bytes;
 
     // Names cost a call into the shell each: asked only for items the bytes left over.
-    std::vector<task_string> fresh_names(fresh.size());
-    std::vector<const char16_t*> known_names, fresh_name_texts(fresh.size());
+    std::vector<const char16_t*> known_names, fresh_names(fresh.size());
     for (std::size_t j = 0; j < fresh.size(); ++j)
         if (matches[j] == NO_MATCH) {
-            fresh_names[j] = display_name_of(folder.Get(), fresh[j].get());
-            fresh_name_texts[j] = as_char16(fresh_names[j]);
+            if (!fresh[j].name) fresh[j].name = name_of(fresh[j].item.get());
+            fresh_names[j] = as_char16(fresh[j].name);
         }
     for (const auto& child : known) known_names.push_back(as_char16(child->name));
-    match_children_by_name(known_names, fresh_name_texts, matches);
+    match_children_by_name(known_names, fresh_names, matches);
 
     for (std::size_t j = 0; j < fresh.size(); ++j) {
         std::unique_ptr<tree_node_t> child;
         if (matches[j] == NO_MATCH) {
             child = std::make_unique<tree_node_t>();
-            child->name = std::move(fresh_names[j]);
-            child->pidl = std::move(fresh[j]);
+            child->name = std::move(fresh[j].name);
+            child->pidl = std::move(fresh[j].item);
         } else {
             child = std::move(known[matches[j]]);
             // Matched by name, the folder keeps its pin, flags and subtree under its new
             // bytes.
-            if (by_bytes[j] == NO_MATCH) child->pidl = std::move(fresh[j]);
+            if (by_bytes[j] == NO_MATCH) child->pidl = std::move(fresh[j].item);
         }
         node->append_child(std::move(child));
     }
+    std::erase(known, nullptr);
+    node->children_read = true;
+    return known;
+}
+
+bool refresh_children(IShellFolder* desktop_sf, tree_node_t* node, SHCONTF flags) {
+    const ComPtr<IShellFolder> folder = bind_node(desktop_sf, node);
+    if (!folder) return false;
+    auto fresh = enumerate_children(folder.Get(), flags, false);
+    if (!fresh) {
+        node->take_children();
+        return false;
+    }
+    merge_children(node, std::move(*fresh),
+                   [&](const ITEMIDLIST* item) { return display_name_of(folder.Get(), item); });
     return true;
 }

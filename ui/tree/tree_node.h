@@ -6,12 +6,15 @@
 #include <wrl/client.h>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "win/com.h"
 
 struct tree_node_t {
+    const std::uint64_t id; // never reused: what outlives the node refers to it by this
     tree_node_t* parent = nullptr;
     std::unique_ptr<tree_node_t> next_sibling; // owns the siblings after this one
     tree_node_t* prev_sibling = nullptr;
@@ -23,8 +26,13 @@ struct tree_node_t {
     bool current = false;
     std::int32_t depth = 0;
     task_idlist pidl; // one item, or the desktop's list at the root
+    // What the tree knows of the folder's children: read at least once; a read under
+    // way (its job); the last read failed or did not come back in time.
+    bool children_read = false;
+    std::uint64_t reading = 0;
+    bool unreadable = false;
 
-    tree_node_t() = default;
+    tree_node_t();
     ~tree_node_t();
     tree_node_t(const tree_node_t&) = delete;
     tree_node_t& operator=(const tree_node_t&) = delete;
@@ -50,7 +58,27 @@ Microsoft::WRL::ComPtr<IShellFolder> bind_node(IShellFolder* desktop_sf, const t
 // reachable at the moment. The desktop counts as the file system's.
 bool is_file_system_folder(IShellFolder* desktop_sf, const tree_node_t* node);
 
+// One child of an enumeration: its item, and its name when it was asked for.
+struct child_item_t {
+    task_idlist item;
+    task_string name;
+};
+
+// A bound folder's child folders in the folder's order; empty when the enumeration cannot
+// start. With `with_names`, each item's name is asked for too.
+std::optional<std::vector<child_item_t>> enumerate_children(IShellFolder* folder, SHCONTF flags,
+                                                            bool with_names);
+
+// What a merge took out: children no longer there, with their subtrees.
+using dropped_t = std::vector<std::unique_ptr<tree_node_t>>;
+
+// Puts enumerated children in place of the node's: a known child is kept (flags,
+// subtree) when the bytes or else the name match, taking the new bytes; the rest are new.
+// `name_of` names the items that came without a name and match no known child by bytes.
+dropped_t merge_children(tree_node_t* node, std::vector<child_item_t> fresh,
+                         const std::function<task_string(const ITEMIDLIST*)>& name_of);
+
 // Re-enumerates the node's child folders, one level; false when it could not. A bind
 // that fails leaves the children as they were; an enumeration that cannot start drops
 // them.
-bool refresh_children(IShellFolder* desktop_sf, tree_node_t* node);
+bool refresh_children(IShellFolder* desktop_sf, tree_node_t* node, SHCONTF flags = SHCONTF_FOLDERS);

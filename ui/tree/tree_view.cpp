@@ -62,6 +62,13 @@ tree_view_t::tree_view_t(HWND parent, HFONT font, pane_host_t pane_host)
     root.expanded = false;
 
     fatal_check(SUCCEEDED(SHGetDesktopFolder(&desktop_sf)), fatal_sites::tree_desktop);
+    use_namespace(desktop_sf, [] {
+        Microsoft::WRL::ComPtr<IShellFolder> desktop;
+        SHGetDesktopFolder(&desktop);
+        return desktop;
+    });
+    watch = std::make_unique<folder_watch_t>(handle, WM_TREE_FOLDERS_CHANGED);
+    settings_changed();
     root.name = display_name_of(desktop_sf.Get(), nullptr);
     ITEMIDLIST* desktop = nullptr;
     SHGetKnownFolderIDList(FOLDERID_Desktop, 0, nullptr, &desktop);
@@ -123,6 +130,18 @@ LRESULT tree_view_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
                 accessible.answer(handle, wparam, lparam, [this] { return describe(); }))
             return object;
         break;
+    case WM_TREE_READS_DONE:
+        reads_done();
+        return 0;
+    case WM_TREE_FOLDERS_CHANGED:
+        folders_changed();
+        return 0;
+    case WM_TIMER:
+        read_changed_folders();
+        return 0;
+    case WM_TREE_FOLLOW:
+        if (const task_idlist target = std::move(follow)) host.browse(target.get());
+        return 0;
     }
     return DefWindowProcW(handle, message, wparam, lparam);
 }
@@ -160,8 +179,8 @@ void tree_view_t::toggle_expanded(tree_node_t* node) {
     if (node->expanded) {
         node->collapse_all();
     } else {
-        if (refresh_children(desktop_sf.Get(), node)) resolve_pending_pins(node);
         node->expanded = true; // also when the folder could not be read
+        read_children(node);
     }
     full_rebuild();
     if (node == focus_node) announce(EVENT_OBJECT_STATECHANGE);
@@ -233,6 +252,7 @@ void tree_view_t::rebuild_page_rows() {
 void tree_view_t::full_rebuild() {
     rebuild_all_nodes();
     row_rebuild();
+    update_watches();
 }
 
 void tree_view_t::row_rebuild() {
@@ -278,11 +298,13 @@ void tree_view_t::paint() {
         // The glyph and text coordinates are 16-bit, as the packed points are.
         const short X = static_cast<short>(INDENT * n->depth);
         const short Y = static_cast<short>(y);
+        // A folder being read, or that could not be read, has a grey glyph.
+        const color_t glyph = n->reading || n->unreadable ? dark : black;
         if (n->expanded)
-            fill_triangle(surface.mem_dc, black, pack_point(X + 14, Y + 6),
+            fill_triangle(surface.mem_dc, glyph, pack_point(X + 14, Y + 6),
                           pack_point(X + 6, Y + 14), pack_point(X + 14, Y + 14));
         else
-            fill_triangle(surface.mem_dc, black, pack_point(X + 5, Y + 5),
+            fill_triangle(surface.mem_dc, glyph, pack_point(X + 5, Y + 5),
                           pack_point(X + 5, Y + 15), pack_point(X + 10, Y + 10));
 
         if (n->name) {
@@ -305,15 +327,13 @@ void tree_view_t::paint() {
 }
 
 tree_view_t::found_t tree_view_t::find_by_ids(const ITEMIDLIST* list) {
-    IShellFolder* sf = desktop_sf.Get();
-    bool read = refresh_children(sf, &root);
-    if (root.first_child) refresh_children(sf, root.first_child.get());
-    return find_below(&root, list, read);
+    const read_t read = ensure_read(&root);
+    if (read == read_t::pending) return {nullptr, false, true};
+    return find_below(&root, list, read == read_t::done);
 }
 
 tree_view_t::found_t tree_view_t::find_below(tree_node_t* parent, const ITEMIDLIST* rest,
                                              bool read) {
-    IShellFolder* sf = desktop_sf.Get();
     for (tree_node_t* node = parent->first_child.get(); node;) {
         if (!idlist_item_equal(node->pidl.get(), rest)) {
             node = node->next_sibling.get();
@@ -321,14 +341,16 @@ tree_view_t::found_t tree_view_t::find_below(tree_node_t* parent, const ITEMIDLI
         }
         rest = next_item(rest);
         if (rest->mkid.cb == 0) return {node, false};
-        read = refresh_children(sf, node);
+        const read_t state = ensure_read(node);
+        if (state == read_t::pending) return {nullptr, false, true};
+        read = state == read_t::done;
         parent = node;
         node = node->first_child.get();
     }
-    return {nullptr, read && is_file_system_folder(sf, parent)};
+    return {nullptr, read && is_file_system_folder(desktop_sf.Get(), parent)};
 }
 
-tree_view_t::found_t tree_view_t::find_by_names(const ITEMIDLIST* list) {
+tree_view_t::found_t tree_view_t::find_by_names(const ITEMIDLIST* list, bool adopt) {
     IShellFolder* sf = desktop_sf.Get();
     const std::size_t count = idlist_count(list);
     std::size_t k = 1;
@@ -336,14 +358,22 @@ tree_view_t::found_t tree_view_t::find_by_names(const ITEMIDLIST* list) {
     // The ID pass has just read the root.
     bool read = true;
     tree_node_t* parent = &root;
+    const ITEMIDLIST* item = list;
     for (tree_node_t* node = root.first_child.get(); node;) {
         if (!same_name(node->name.get(), sought.get())) {
             node = node->next_sibling.get();
             continue;
         }
+        // The list's spelling is the newer one (a folder's item can record its last write):
+        // a pin then names the folder as the rows do.
+        if (adopt && !idlist_item_equal(node->pidl.get(), item))
+            node->pidl = idlist_copy(item, item->mkid.cb);
+        item = next_item(item);
         if (k == count) return {node, false};
         sought = display_name(sf, list, ++k);
-        read = refresh_children(sf, node);
+        const read_t state = ensure_read(node);
+        if (state == read_t::pending) return {nullptr, false, true};
+        read = state == read_t::done;
         parent = node;
         node = node->first_child.get();
     }
@@ -352,14 +382,21 @@ tree_view_t::found_t tree_view_t::find_by_names(const ITEMIDLIST* list) {
 
 void tree_view_t::show_folder(const ITEMIDLIST* list) {
     root.clear_current();
-    tree_node_t* node = list->mkid.cb == 0 ? &root : find_by_ids(list).node;
-    // Some folders reach the browser under other IDs than their parent enumerates.
-    if (!node) node = find_by_names(list).node;
-    if (node) node->current = true;
+    pending_show.reset();
+    found_t found{&root};
+    if (list->mkid.cb != 0) {
+        found = find_by_ids(list);
+        // Some folders reach the browser under other IDs than their parent enumerates.
+        if (!found.node && !found.pending) found = find_by_names(list, false);
+    }
+    if (found.node) found.node->current = true;
+    // A folder on the way is still being read: marked when it comes back. The browser
+    // goes on meanwhile.
+    if (found.pending) pending_show = idlist_copy(list);
     full_rebuild();
 }
 
-tree_view_t::found_t tree_view_t::pin_path(const ITEMIDLIST* list) {
+tree_view_t::found_t tree_view_t::pin_path(const ITEMIDLIST* list, bool adopt) {
     if (list->mkid.cb == 0) {
         root.pinned = true;
         return {&root, false};
@@ -370,7 +407,7 @@ tree_view_t::found_t tree_view_t::pin_path(const ITEMIDLIST* list) {
         return by_ids;
     }
     // A folder written into since the pin was saved has other IDs now, but its name.
-    found_t by_names = find_by_names(list);
+    found_t by_names = find_by_names(list, adopt);
     if (by_names.node) by_names.node->pinned = true;
     // Gone only when both ways ended in a folder that was read and does not hold it.
     by_names.gone = by_names.gone && by_ids.gone;
@@ -384,6 +421,7 @@ std::vector<pin_outcome_t> tree_view_t::load_expanded(const std::vector<byte_lis
     for (const byte_list& pin : pins) {
         const found_t found = pin_path(as_idlist(pin));
         pin_outcome_t outcome;
+        // One still being read counts as out of reach until it comes back.
         if (found.node) {
             const task_idlist list = found.node->absolute_pidl();
             if (list) outcome.shown_as = idlist_bytes(list.get());
@@ -401,7 +439,8 @@ void tree_view_t::set_pin(const ITEMIDLIST* list, bool pinned) {
     const byte_list bytes = idlist_bytes(list);
     std::erase(pending_pins, bytes);
     if (pinned) {
-        const found_t found = pin_path(list);
+        // The list comes from a window that read it just now: the rows take its spelling.
+        const found_t found = pin_path(list, true);
         if (!found.node && !found.gone) pending_pins.push_back(bytes);
     } else if (tree_node_t* node = known_node(list)) {
         node->pinned = false;
@@ -436,17 +475,6 @@ void tree_view_t::resolve_pending_pins(tree_node_t* opened) {
         if (found.node) found.node->pinned = true;
         return found.node != nullptr;
     });
-}
-
-void tree_view_t::refresh_shown() {
-    // Children first read, then looked into: a folder that went takes its subtree along.
-    const auto refresh = [this](auto& self, tree_node_t* node) -> void {
-        refresh_children(desktop_sf.Get(), node);
-        for (tree_node_t* c = node->first_child.get(); c; c = c->next_sibling.get())
-            if (c->expanded) self(self, c);
-    };
-    refresh(refresh, &root);
-    full_rebuild();
 }
 
 // ---- The keyboard and screen readers.

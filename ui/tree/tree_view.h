@@ -5,14 +5,18 @@
 #include <shobjidl.h>
 #include <wrl/client.h>
 
+#include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "core/idlist.h"
 #include "core/rows.h"
 #include "ui/pane_host.h"
+#include "ui/tree/enumerator.h"
 #include "ui/tree/tree_node.h"
 #include "win/accessible.h"
+#include "win/folder_watch.h"
 #include "win/surface.h"
 
 // What became of a pin when a tree looked for its folder.
@@ -20,6 +24,11 @@ struct pin_outcome_t {
     byte_list shown_as;       // the folder's list as the tree spells it, when found
     bool unreachable = false; // the way to it could not be read: kept, looked for again
 };                            // neither: gone from a folder that was read
+
+// What the tree's window tells itself.
+constexpr UINT WM_TREE_READS_DONE = WM_APP + 1;
+constexpr UINT WM_TREE_FOLDERS_CHANGED = WM_APP + 2;
+constexpr UINT WM_TREE_FOLLOW = WM_APP + 3;
 
 struct tree_view_t {
     static constexpr bool owned_by_window = false; // its main window owns it
@@ -40,6 +49,15 @@ struct tree_view_t {
     std::wstring typed;                // letters typed in a row, to find a name by
     ULONGLONG typed_at = 0;
     accessible_holder_t accessible;
+    // Reading and watching: reads off this thread, and the folders the tree shows,
+    // watched for subfolders that come, go or change their names.
+    std::unique_ptr<enumerator_t> enumerator;
+    std::unique_ptr<folder_watch_t> watch;
+    std::set<std::uint64_t> changed_folders; // read again when the burst is over
+    std::set<std::uint64_t> renamed;         // named anew by a rename seen
+    task_idlist pending_show;                // a folder to mark once the way to it is read
+    task_idlist follow;                      // where the browser goes after a change seen
+    bool show_hidden = false;
 
     tree_view_t(HWND parent, HFONT font, pane_host_t pane_host);
     ~tree_view_t();
@@ -63,9 +81,11 @@ struct tree_view_t {
     struct found_t {
         tree_node_t* node = nullptr;
         bool gone = false;
+        bool pending = false; // a folder on the way is still being read
     };
-    // Marks the folder pinned, enumerating the folders on the way.
-    found_t pin_path(const ITEMIDLIST* list);
+    // Marks the folder pinned, enumerating the folders on the way. With `adopt`, nodes
+    // found by name take the list's bytes.
+    found_t pin_path(const ITEMIDLIST* list, bool adopt = false);
 
     // Marks the process's pins (the name is an old one: what it restores is the pinned
     // folders), and says what became of each.
@@ -74,6 +94,14 @@ struct tree_view_t {
     // Every folder whose children are listed, read again.
     void refresh_shown();
 
+    // The shell's "show hidden files" setting, read again when the system says it changed.
+    void settings_changed();
+
+    // Namespace for the tree to read: its desktop folder here, and how a worker thread
+    // gets one of its own.
+    void use_namespace(Microsoft::WRL::ComPtr<IShellFolder> desktop,
+                       enumerator_t::desktop_factory_t make_desktop);
+
     // A pin set or cleared in another window of the process.
     void set_pin(const ITEMIDLIST* list, bool pinned);
 
@@ -81,7 +109,8 @@ private:
     // The node of a non-empty list, found from the desktop down by item IDs or by
     // display names, enumerating each folder on the way.
     found_t find_by_ids(const ITEMIDLIST* list);
-    found_t find_by_names(const ITEMIDLIST* list);
+    // `adopt`: nodes found take the list's item bytes.
+    found_t find_by_names(const ITEMIDLIST* list, bool adopt);
     // The rest of a list looked for by item IDs below a node whose children were just
     // read (`read`: successfully).
     found_t find_below(tree_node_t* parent, const ITEMIDLIST* rest, bool read);
@@ -89,6 +118,22 @@ private:
     tree_node_t* known_node(const ITEMIDLIST* list);
     // Pins that could not be reached, looked for again below a folder just opened.
     void resolve_pending_pins(tree_node_t* opened);
+
+    // Reading a folder's children: at once when that takes no more than a moment, else
+    // in the background while its row shows that it is loading.
+    enum class read_t { done, failed, pending };
+    read_t read_children(tree_node_t* node);
+    // As above, unless the children are known and watched, so known to be as they are.
+    read_t ensure_read(tree_node_t* node);
+    void reads_done();
+    void apply_read(tree_node_t* node, folder_read_t read);
+    // Whether a read that comes back for the node is still wanted.
+    bool wants_children(const tree_node_t* node) const;
+    tree_node_t* node_by_id(std::uint64_t id);
+    void update_watches();
+    void folders_changed();
+    void read_changed_folders();
+    SHCONTF enumeration_flags() const;
     void full_rebuild();
     void row_rebuild();
     void page_rebuild();

@@ -1,0 +1,245 @@
+// The tree that follows the file system by itself: folders read off the user-interface
+// thread, the folders it shows watched, and what changed outside merged in.
+#include <shlobj.h>
+
+#include <algorithm>
+
+#include "ui/tree/tree_view.h"
+
+namespace {
+
+// Longer than this, a read goes on in the background and the row shows it.
+constexpr DWORD READ_AT_ONCE_MS = 50;
+// Changes that come in a burst are read once, this long after the last.
+constexpr UINT CHANGES_SETTLE_MS = 100;
+constexpr UINT_PTR CHANGES_TIMER = 1;
+
+bool is_within(const tree_node_t* node, const tree_node_t* ancestor) {
+    for (; node; node = node->parent)
+        if (node == ancestor) return true;
+    return false;
+}
+
+std::wstring path_of(const tree_node_t* node) {
+    const task_idlist list = node->absolute_pidl();
+    std::wstring path(MAX_PATH, L'\0');
+    if (!list || !SHGetPathFromIDListW(list.get(), path.data())) return {};
+    path.resize(wcslen(path.c_str()));
+    return path;
+}
+
+byte_list list_of(const tree_node_t* node) {
+    const task_idlist list = node->absolute_pidl();
+    return list ? idlist_bytes(list.get()) : byte_list{};
+}
+
+} // namespace
+
+void tree_view_t::use_namespace(Microsoft::WRL::ComPtr<IShellFolder> desktop,
+                                enumerator_t::desktop_factory_t make_desktop) {
+    desktop_sf = std::move(desktop);
+    // Another namespace than the system's has no folders of the file system to watch.
+    watch.reset();
+    enumerator =
+        std::make_unique<enumerator_t>(handle, WM_TREE_READS_DONE, std::move(make_desktop));
+}
+
+SHCONTF tree_view_t::enumeration_flags() const {
+    return SHCONTF_FOLDERS | (show_hidden ? SHCONTF_INCLUDEHIDDEN : 0);
+}
+
+void tree_view_t::settings_changed() {
+    SHELLFLAGSTATE state{};
+    SHGetSettings(&state, SSF_SHOWALLOBJECTS);
+    const bool hidden = state.fShowAllObjects != 0;
+    if (hidden == show_hidden) return;
+    show_hidden = hidden;
+    refresh_shown();
+}
+
+tree_view_t::read_t tree_view_t::read_children(tree_node_t* node) {
+    if (node->reading) return read_t::pending;
+    const byte_list folder = list_of(node);
+    if (folder.empty()) return read_t::failed;
+    node->reading = enumerator->start(folder, enumeration_flags());
+    if (auto read = enumerator->wait(node->reading, READ_AT_ONCE_MS)) {
+        apply_read(node, std::move(*read));
+        return node->unreadable ? read_t::failed : read_t::done;
+    }
+    paint();
+    return read_t::pending;
+}
+
+tree_view_t::read_t tree_view_t::ensure_read(tree_node_t* node) {
+    const bool watched = watch && watch->watching(node->id);
+    if (node->children_read && watched && !node->unreadable) return read_t::done;
+    return read_children(node);
+}
+
+tree_node_t* tree_view_t::node_by_id(std::uint64_t id) {
+    std::vector<tree_node_t*> nodes;
+    root.collect(nodes);
+    for (tree_node_t* node : nodes)
+        if (node->id == id) return node;
+    return nullptr;
+}
+
+bool tree_view_t::wants_children(const tree_node_t* node) const {
+    if (node->expanded || !node->parent) return true;
+    // On the way to the folder shown, to one about to be, or to a pin not yet found.
+    const byte_list below = list_of(node);
+    const auto leads_to = [&](const void* list) {
+        const std::size_t n = below.size() - 2;
+        return idlist_length(list) > n &&
+               std::equal(below.begin(), below.end() - 2, static_cast<const std::uint8_t*>(list));
+    };
+    if (pending_show && leads_to(pending_show.get())) return true;
+    for (const byte_list& pin : pending_pins)
+        if (leads_to(pin.data())) return true;
+    std::vector<tree_node_t*> nodes;
+    const_cast<tree_node_t&>(root).collect(nodes);
+    for (const tree_node_t* n : nodes)
+        if ((n->current || n->pinned) && n != node && is_within(n, node)) return true;
+    return false;
+}
+
+void tree_view_t::reads_done() {
+    for (folder_read_t& read : enumerator->take_done()) {
+        std::vector<tree_node_t*> nodes;
+        root.collect(nodes);
+        const auto at = std::find_if(nodes.begin(), nodes.end(),
+                                     [&](tree_node_t* n) { return n->reading == read.job; });
+        if (at == nodes.end()) continue; // the folder went meanwhile
+        tree_node_t* node = *at;
+        if (!wants_children(node)) {
+            // Collapsed or left while it was being read: nothing to show for it.
+            node->reading = 0;
+            continue;
+        }
+        apply_read(node, std::move(read));
+    }
+    // A folder the browser showed while the way to it was being read.
+    if (pending_show) {
+        const task_idlist target = std::move(pending_show);
+        show_folder(target.get());
+    } else {
+        full_rebuild();
+    }
+}
+
+void tree_view_t::apply_read(tree_node_t* node, folder_read_t read) {
+    node->reading = 0;
+    if (!read.children) {
+        // Shown as such, children kept, pins kept; expanding again tries again.
+        node->unreadable = true;
+        return;
+    }
+    node->unreadable = false;
+
+    // What the change may move or take away below the node: pins and the current folder.
+    std::vector<std::pair<tree_node_t*, byte_list>> pins;
+    tree_node_t* current = nullptr;
+    byte_list current_list;
+    std::vector<tree_node_t*> below;
+    node->collect(below);
+    for (tree_node_t* n : below) {
+        if (n == node) continue;
+        if (n->pinned) pins.emplace_back(n, list_of(n));
+        if (n->current) {
+            current = n;
+            current_list = list_of(n);
+        }
+    }
+
+    const dropped_t dropped =
+        merge_children(node, std::move(*read.children), [](const ITEMIDLIST*) { return nullptr; });
+
+    std::vector<tree_node_t*> gone;
+    for (const auto& subtree : dropped) subtree->collect(gone);
+    const bool read_for_good = is_file_system_folder(desktop_sf.Get(), node);
+    for (const auto& [pinned, old_list] : pins) {
+        if (std::find(gone.begin(), gone.end(), pinned) != gone.end()) {
+            // Gone from a folder that lists all it holds: the pin goes too. Missing from
+            // one that lists what is reachable (the computer's drives): kept for later.
+            if (read_for_good)
+                host.pin_changed(as_idlist(old_list), false);
+            else
+                pending_pins.push_back(old_list);
+        } else if (const byte_list now = list_of(pinned); now != old_list) {
+            host.pin_moved(as_idlist(old_list), as_idlist(now));
+        }
+    }
+    if (current) {
+        const bool went = std::find(gone.begin(), gone.end(), current) != gone.end();
+        bool renamed_on_the_way = false;
+        for (const tree_node_t* n = current; n && n != node; n = n->parent)
+            renamed_on_the_way = renamed_on_the_way || renamed.count(n->id);
+        // The folder shown went: the browser goes to the nearest folder that is still
+        // there. Renamed (it or a folder above it): the browser follows the new name.
+        // Later, from the queue: this may be the middle of a walk down the tree.
+        if (went)
+            follow = idlist_copy(as_idlist(list_of(node)));
+        else if (renamed_on_the_way && list_of(current) != current_list)
+            follow = idlist_copy(as_idlist(list_of(current)));
+        if (follow) PostMessageW(handle, WM_TREE_FOLLOW, 0, 0);
+    }
+    for (const tree_node_t* n : below) renamed.erase(n->id);
+    resolve_pending_pins(node);
+}
+
+void tree_view_t::update_watches() {
+    if (!watch) return;
+    // The folders whose children show: open ones, the way to the current folder, and the
+    // folders that hold the pins.
+    std::vector<std::pair<std::uint64_t, std::wstring>> folders;
+    const auto add = [&](const tree_node_t* node) {
+        for (const auto& [id, path] : folders)
+            if (id == node->id) return;
+        if (std::wstring path = path_of(node); !path.empty()) folders.emplace_back(node->id, path);
+    };
+    for (const tree_node_t* node : all_nodes)
+        if (node->current)
+            for (const tree_node_t* up = node->parent; up; up = up->parent) add(up);
+    for (const tree_node_t* node : all_nodes)
+        if (node->expanded && node->is_shown()) add(node);
+    for (const tree_node_t* node : all_nodes)
+        if (node->pinned && node->parent) add(node->parent);
+    watch->watch_only(folders);
+}
+
+void tree_view_t::folders_changed() {
+    for (const folder_change_t& change : watch->take_changes()) {
+        tree_node_t* folder = node_by_id(change.key);
+        if (!folder) continue;
+        // A renamed subfolder takes its new name at once, so that the read that follows
+        // knows it by that name and keeps its pin, its flags and what lies below it.
+        for (const auto& [from, to] : change.renames)
+            for (tree_node_t* c = folder->first_child.get(); c; c = c->next_sibling.get())
+                if (c->name && from == c->name.get()) {
+                    c->name.reset(static_cast<wchar_t*>(CoTaskMemAlloc((to.size() + 1) * 2)));
+                    if (c->name) wcscpy(c->name.get(), to.c_str());
+                    renamed.insert(c->id);
+                }
+        changed_folders.insert(change.key);
+    }
+    SetTimer(handle, CHANGES_TIMER, CHANGES_SETTLE_MS, nullptr);
+}
+
+void tree_view_t::read_changed_folders() {
+    KillTimer(handle, CHANGES_TIMER);
+    const std::set<std::uint64_t> folders = std::exchange(changed_folders, {});
+    for (std::uint64_t id : folders)
+        if (tree_node_t* folder = node_by_id(id)) read_children(folder);
+    full_rebuild();
+}
+
+void tree_view_t::refresh_shown() {
+    // Children first read, then looked into: a folder that went takes its subtree along.
+    const auto refresh = [this](auto& self, tree_node_t* node) -> void {
+        read_children(node);
+        for (tree_node_t* c = node->first_child.get(); c; c = c->next_sibling.get())
+            if (c->expanded) self(self, c);
+    };
+    refresh(refresh, &root);
+    full_rebuild();
+}
