@@ -55,6 +55,15 @@ int gdi_objects(std::string* by_type = nullptr) {
     return count;
 }
 
+// Kernel handles of this process, found by asking about every handle value in turn (Wine
+// does not count them for us).
+DWORD kernel_handles() {
+    DWORD count = 0, flags = 0;
+    for (std::uintptr_t value = 4; value < 0x10000; value += 4)
+        count += GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags) != FALSE;
+    return count;
+}
+
 // Windows of this thread, top-level and children: most of what user objects are.
 int windows_of_thread() {
     int count = 0;
@@ -167,7 +176,7 @@ struct soak_t {
     bool act(std::string& name, main_window_t*& actor) {
         actor = any_window();
         tree_view_t* tree = actor->tree.get();
-        switch (pick(12)) {
+        switch (pick(13)) {
         case 0:
         case 1:
             name = "navigate";
@@ -226,6 +235,10 @@ struct soak_t {
             actor = main_windows.back();
             pump_until([&] { return actor->ebe->folder != nullptr; });
             return true;
+        case 12:
+            name = "a folder made, renamed or deleted outside";
+            change_outside();
+            return false;
         case 10: {
             if (main_windows.size() >= 5) return name = "nothing", false;
             name = "hand over";
@@ -272,7 +285,24 @@ struct soak_t {
 
     // One window left, on the desktop, its tree collapsed and unpinned: the same
     // picture every time, so its object counts can be compared.
-    void quiet(int& gdi, int& windows) {
+    // Another program at work in a folder the windows show: a subfolder made, renamed or
+    // deleted; then time for the windows to see it, the folder shown perhaps with it.
+    void change_outside() {
+        const int n = pick(6);
+        const wchar_t letter = pick(2) ? L'd' : L'e';
+        const std::wstring a = L"C:\\zsoak\\" + std::wstring(1, letter) + std::to_wstring(n);
+        const std::wstring b =
+            L"C:\\zsoak\\" + std::wstring(1, letter == L'd' ? L'e' : L'd') + std::to_wstring(n);
+        if (GetFileAttributesW(a.c_str()) == INVALID_FILE_ATTRIBUTES)
+            CreateDirectoryW(a.c_str(), nullptr);
+        else if (pick(2) && GetFileAttributesW(b.c_str()) == INVALID_FILE_ATTRIBUTES)
+            MoveFileW(a.c_str(), b.c_str());
+        else
+            RemoveDirectoryW(a.c_str());
+        pump_for(250);
+    }
+
+    void quiet(int& gdi, int& windows, DWORD& handles) {
         while (main_windows.size() > 1) SendMessageW(main_windows.back()->handle, WM_CLOSE, 0, 0);
         main_window_t* w = main_windows.front();
         for (tree_node_t* node : w->tree->all_nodes) node->pinned = false;
@@ -283,6 +313,9 @@ struct soak_t {
         pump_for(100);
         std::string kinds;
         gdi = gdi_objects(&kinds);
+        // Watching threads of closed windows end on their own: give them the moment.
+        pump_for(200);
+        handles = kernel_handles();
         windows = windows_of_thread();
         std::printf("  kinds%s\n", kinds.c_str());
     }
@@ -309,7 +342,9 @@ TEST(Soak, SeededActionsKeepFileTreeAndObjectsInStep) {
                   L"C:\\windows\\system32\\drivers",
                   L"C:\\windows\\Fonts",
                   L"C:\\users",
-                  L"C:\\Program Files"};
+                  L"C:\\Program Files",
+                  L"C:\\zsoak"};
+    CreateDirectoryW(L"C:\\zsoak", nullptr);
     for (const std::wstring& path : soak.paths) soak.folders.push_back(soak.parse(path));
 
     // The system caches what it first shows (icons of each kind of file) and keeps what
@@ -319,8 +354,9 @@ TEST(Soak, SeededActionsKeepFileTreeAndObjectsInStep) {
     for (std::size_t i = 0; main_windows.size() < 5; ++i)
         soak.hand_over(first->handle, soak.paths[i % soak.paths.size()]);
     int gdi = 0, windows = 0;
-    soak.quiet(gdi, windows);
-    std::printf("at rest: %d GDI objects, %d windows\n", gdi, windows);
+    DWORD handles = 0;
+    soak.quiet(gdi, windows, handles);
+    std::printf("at rest: %d GDI objects, %d windows, %lu handles\n", gdi, windows, handles);
     // From the first checkpoint on, when the mix of actions has run once, the counts
     // may still creep up as the browser caches the icons and views of folders it shows
     // for the first time, in bursts of a few; that is bounded by what is visited.
@@ -328,6 +364,7 @@ TEST(Soak, SeededActionsKeepFileTreeAndObjectsInStep) {
     // to one burst plus one object per 25 actions, and the windows at rest to exactly
     // the same number.
     int warm_gdi = -1, warm_windows = -1, warm_step = 0;
+    DWORD warm_handles = 0;
 
     for (int step = 1; step <= actions; ++step) {
         std::string name;
@@ -346,17 +383,20 @@ TEST(Soak, SeededActionsKeepFileTreeAndObjectsInStep) {
         if (HasFatalFailure()) return;
 
         if (step % 250 == 0 || step == actions) {
-            soak.quiet(gdi, windows);
-            std::printf("after %d actions at rest: %d GDI objects, %d windows\n", step, gdi,
-                        windows);
+            soak.quiet(gdi, windows, handles);
+            std::printf("after %d actions at rest: %d GDI objects, %d windows, %lu handles\n", step,
+                        gdi, windows, handles);
             std::fflush(stdout);
             if (warm_gdi < 0) {
                 warm_gdi = gdi;
                 warm_windows = windows;
+                warm_handles = handles;
                 warm_step = step;
             }
             EXPECT_LE(gdi - warm_gdi, 16 + (step - warm_step) / 25);
             EXPECT_EQ(windows, warm_windows);
+            // Watches are closed with their windows and folders: kernel handles stay flat.
+            EXPECT_LE(int(handles) - int(warm_handles), 16 + (step - warm_step) / 25);
         }
     }
     SendMessageW(main_windows.front()->handle, WM_CLOSE, 0, 0);
