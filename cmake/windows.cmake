@@ -3,11 +3,16 @@
 enable_language(RC)
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
-set(win_flags -Wall -Wextra -gdwarf-4 -fno-omit-frame-pointer -fno-optimize-sibling-calls)
+# CodeView beside the DWARF: lld writes it to a PDB beside each executable, which both
+# Wine's and the Windows symbol service read to name our frames in the fatal report.
+set(win_flags -Wall -Wextra -gdwarf-4 -gcodeview -fno-omit-frame-pointer
+    -fno-optimize-sibling-calls)
 set(win_defs UNICODE _UNICODE NOMINMAX WINVER=0x0601 _WIN32_WINNT=0x0601)
 set(win_libs shell32 shlwapi ole32 oleaut32 uuid msimg32 gdi32 user32 comctl32 imagehlp)
 
-target_compile_options(zelvon_core PRIVATE -gdwarf-4)
+target_compile_options(zelvon_core PRIVATE -gdwarf-4 -gcodeview)
+# The exe names only "name.pdb", never our build folder, so a copy finds the PDB beside it.
+add_link_options(-Wl,--pdb= -Wl,--Xlink=-pdbaltpath:%_PDB%)
 target_sources(zelvon_fault PRIVATE fault/fatal.cpp fault/stack_trace.cpp)
 target_compile_options(zelvon_fault PUBLIC ${win_flags})
 target_compile_definitions(zelvon_fault PUBLIC ${win_defs})
