@@ -38,7 +38,12 @@ add_library(zelvon_app STATIC
 target_link_libraries(zelvon_app PUBLIC zelvon_ui_tree zelvon_ui_address zelvon_win)
 target_link_options(zelvon_app PUBLIC -static)
 
-add_executable(zelvon WIN32 app/main.cpp resources/zelvon.rc)
+configure_file(resources/version.rc.in version.rc @ONLY)
+configure_file(resources/zelvon.manifest.in zelvon.manifest @ONLY)
+# scripts/package names the zip with it.
+file(CONFIGURE OUTPUT version.txt CONTENT "@zelvon_VERSION@\n" @ONLY)
+add_executable(zelvon WIN32
+    app/main.cpp resources/zelvon.rc ${CMAKE_CURRENT_BINARY_DIR}/version.rc)
 target_link_libraries(zelvon PRIVATE zelvon_app)
 target_link_options(zelvon PRIVATE -municode)
 
