@@ -61,7 +61,7 @@ protected:
         held_ = CreateFileW(settings_path().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                             OPEN_ALWAYS, 0, nullptr);
         ASSERT_NE(held_, INVALID_HANDLE_VALUE);
-        app_ = std::make_unique<app_t>();
+        app_ = std::make_unique<app_t>(L"", exe());
         ASSERT_TRUE(wait_until([&] { return (dialog_ = find_report(*app_)) || !app_->running(); }));
         ASSERT_TRUE(dialog_) << "exit code " << app_->wait_for_exit(0).value_or(STILL_ACTIVE);
         ASSERT_TRUE(app_->sync(dialog_));
@@ -73,6 +73,8 @@ protected:
         app_.reset();
         if (held_ != INVALID_HANDLE_VALUE) CloseHandle(held_);
     }
+
+    virtual std::wstring exe() const { return zelvon_path(); }
 
     HWND message_box() const { return controls_[2].handle; }
     HWND trace_box() const { return controls_[4].handle; }
@@ -172,54 +174,33 @@ TEST_F(FatalDialog, ClosedAnyOtherWayItStillEndsTheProcessWithOne) {
     EXPECT_EQ(app_->wait_for_exit(), std::optional<DWORD>(1));
 }
 
-namespace {
-
-// The trace of the report that `exe` shows when it finds the settings file held, read
-// before the report is closed and the process ends with 1; empty when none shows.
-std::wstring report_trace(const std::wstring& exe) {
-    HANDLE held = CreateFileW(settings_path().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                              OPEN_ALWAYS, 0, nullptr);
-    EXPECT_NE(held, INVALID_HANDLE_VALUE);
-    std::wstring trace;
-    {
-        app_t app(L"", exe);
-        HWND dialog = nullptr;
-        wait_until([&] { return (dialog = find_report(app)) || !app.running(); });
-        if (dialog && app.sync(dialog)) {
-            const std::vector<control_t> controls = controls_of(dialog);
-            if (controls.size() == 6) trace = controls[4].text;
-            PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-        }
-        EXPECT_EQ(app.wait_for_exit(), std::optional<DWORD>(1)) << "started " << exe;
+// A copy of the exe alone in a folder of its own, as if unzipped without its PDB: nothing
+// in it points back at the build's PDB, so the report leaves our frames unnamed.
+class FatalDialogWithoutPdb : public FatalDialog {
+protected:
+    void SetUp() override {
+        wchar_t temp[MAX_PATH] = L"";
+        ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+        folder_ = std::wstring(temp) + L"zelvon-alone";
+        CreateDirectoryW(folder_.c_str(), nullptr);
+        ASSERT_TRUE(CopyFileW(zelvon_path().c_str(), exe().c_str(), FALSE));
+        FatalDialog::SetUp();
     }
-    if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
-    return trace;
-}
 
-} // namespace
+    void TearDown() override {
+        FatalDialog::TearDown();
+        DeleteFileW(exe().c_str());
+        RemoveDirectoryW(folder_.c_str());
+    }
 
-// As a user unpacks it: the exe and its PDB in a folder of their own. The PDB beside the
-// exe names our frames, and nothing else does: the exe never points back at the build.
-TEST(FatalReport, NamesOurFramesFromThePdbBesideTheExeAndFromNothingElse) {
-    const std::wstring exe = zelvon_path(), pdb = exe.substr(0, exe.size() - 4) + L".pdb";
-    wchar_t temp[MAX_PATH] = L"";
-    ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
-    const std::wstring folder = std::wstring(temp) + L"zelvon-unpacked";
-    CreateDirectoryW(folder.c_str(), nullptr);
-    const std::wstring copy = folder + L"\\zelvon.exe", copy_pdb = folder + L"\\zelvon.pdb";
-    ASSERT_TRUE(CopyFileW(exe.c_str(), copy.c_str(), FALSE));
-    ASSERT_TRUE(CopyFileW(pdb.c_str(), copy_pdb.c_str(), FALSE));
+    std::wstring exe() const override { return folder_ + L"\\zelvon.exe"; }
 
-    const std::wstring named = report_trace(copy);
-    EXPECT_NE(named.find(L" init_gui("), std::wstring::npos) << named;
-    EXPECT_NE(named.find(L" wWinMain("), std::wstring::npos) << named;
+    std::wstring folder_;
+};
 
-    ASSERT_TRUE(DeleteFileW(copy_pdb.c_str()));
-    const std::wstring unnamed = report_trace(copy);
-    EXPECT_NE(unnamed.find(L"0x"), std::wstring::npos) << "no frames at all";
-    EXPECT_EQ(unnamed.find(L"init_gui"), std::wstring::npos) << unnamed;
-    EXPECT_EQ(unnamed.find(L"wWinMain"), std::wstring::npos) << unnamed;
-
-    DeleteFileW(copy.c_str());
-    RemoveDirectoryW(folder.c_str());
+TEST_F(FatalDialogWithoutPdb, NamesNoneOfOurFrames) {
+    const std::wstring& trace = controls_[4].text;
+    EXPECT_NE(trace.find(L"0x"), std::wstring::npos) << "no frames at all";
+    for (const wchar_t* frame : {L"capture_stack_trace", L"init_gui", L"wWinMain"})
+        EXPECT_EQ(trace.find(frame), std::wstring::npos) << trace;
 }
