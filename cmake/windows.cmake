@@ -3,11 +3,16 @@
 enable_language(RC)
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
-set(win_flags -Wall -Wextra -gdwarf-4 -fno-omit-frame-pointer -fno-optimize-sibling-calls)
+# CodeView beside the DWARF: lld writes it to a PDB beside each executable, which both
+# Wine's and the Windows symbol service read to name our frames in the fatal report.
+set(win_flags -Wall -Wextra -gdwarf-4 -gcodeview -fno-omit-frame-pointer
+    -fno-optimize-sibling-calls)
 set(win_defs UNICODE _UNICODE NOMINMAX WINVER=0x0601 _WIN32_WINNT=0x0601)
 set(win_libs shell32 shlwapi ole32 oleaut32 oleacc uuid msimg32 gdi32 user32 comctl32 imagehlp)
 
-target_compile_options(zelvon_core PRIVATE -gdwarf-4)
+target_compile_options(zelvon_core PRIVATE -gdwarf-4 -gcodeview)
+# The exe names only "name.pdb", never our build folder, so a copy finds the PDB beside it.
+add_link_options(-Wl,--pdb= -Wl,--Xlink=-pdbaltpath:%_PDB%)
 target_sources(zelvon_fault PRIVATE fault/fatal.cpp fault/stack_trace.cpp)
 target_compile_options(zelvon_fault PUBLIC ${win_flags})
 target_compile_definitions(zelvon_fault PUBLIC ${win_defs})
@@ -35,7 +40,12 @@ add_library(zelvon_app STATIC
 target_link_libraries(zelvon_app PUBLIC zelvon_ui_tree zelvon_ui_address zelvon_win)
 target_link_options(zelvon_app PUBLIC -static)
 
-add_executable(zelvon WIN32 app/main.cpp resources/zelvon.rc)
+configure_file(resources/version.rc.in version.rc @ONLY)
+configure_file(resources/zelvon.manifest.in zelvon.manifest @ONLY)
+# scripts/package names the zip with it.
+file(CONFIGURE OUTPUT version.txt CONTENT "@zelvon_VERSION@\n" @ONLY)
+add_executable(zelvon WIN32
+    app/main.cpp resources/zelvon.rc ${CMAKE_CURRENT_BINARY_DIR}/version.rc)
 target_link_libraries(zelvon PRIVATE zelvon_app)
 target_link_options(zelvon PRIVATE -municode)
 

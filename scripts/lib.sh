@@ -9,7 +9,7 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
 packages=(cmake g++ g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64
     xvfb xauth xdotool x11-utils imagemagick fonts-wine fonts-ipafont-gothic clang
-    libclang-rt-14-dev)
+    libclang-rt-14-dev lld llvm zip unzip)
 
 # Installs the Debian packages that are missing (as root, through apt-get).
 ensure_packages() {
@@ -26,8 +26,10 @@ ensure_packages() {
         "${missing[@]}" >&2
 }
 
+# A build folder that an older checkout configured for g++ is configured anew for clang.
 build_windows() {
-    [ -f "$build/windows/CMakeCache.txt" ] || cmake --preset windows >/dev/null
+    grep -qs 'CMAKE_CXX_COMPILER_ID "Clang"' "$build"/windows/CMakeFiles/*/CMakeCXXCompiler.cmake ||
+        cmake --preset windows --fresh >/dev/null
     cmake --build --preset windows
 }
 

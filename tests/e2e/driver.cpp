@@ -567,12 +567,19 @@ void drag(HWND window, int from_x, int to_x, int y) {
     SendMessageTimeoutW(window, WM_LBUTTONUP, 0, at(to_x), SMTO_NORMAL, WAIT_MS, &result);
 }
 
-app_t::app_t(const std::wstring& arguments) {
+std::wstring zelvon_path() {
+    wchar_t path[MAX_PATH] = L"";
+    const DWORD length = GetEnvironmentVariableW(L"ZELVON_EXE", path, MAX_PATH);
+    if (length > 0 && length < MAX_PATH) return path;
+    return program_folder() + L"\\zelvon.exe";
+}
+
+app_t::app_t(const std::wstring& arguments, const std::wstring& exe) {
     // A window holding the capture during a drag takes every pointer move, also those
     // Wine makes up when the window under the real pointer changes: keep it off them all.
     SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
-    const std::wstring folder = program_folder();
-    std::wstring command = L"\"" + folder + L"\\zelvon.exe\"";
+    const std::wstring folder = exe.substr(0, exe.find_last_of(L"\\/"));
+    std::wstring command = L"\"" + exe + L"\"";
     if (!arguments.empty()) command += L" " + arguments;
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;

@@ -174,11 +174,15 @@ void type_text(const std::wstring& text);
 
 // ---- The process.
 
+// The zelvon.exe the cases start: the one named by the ZELVON_EXE environment variable (a
+// copy unpacked from the package, say), else the one beside this executable.
+std::wstring zelvon_path();
+
 class app_t {
 public:
-    // Starts zelvon.exe from this executable's folder with `arguments` as its command line
-    // after the program name.
-    explicit app_t(const std::wstring& arguments = L"");
+    // Starts `exe` in its own folder with `arguments` as its command line after the
+    // program name.
+    explicit app_t(const std::wstring& arguments = L"", const std::wstring& exe = zelvon_path());
     // Ends a process still running (a hung or crashed run), so the next case finds the
     // settings file free.
     ~app_t();

@@ -61,7 +61,7 @@ protected:
         held_ = CreateFileW(settings_path().c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                             OPEN_ALWAYS, 0, nullptr);
         ASSERT_NE(held_, INVALID_HANDLE_VALUE);
-        app_ = std::make_unique<app_t>();
+        app_ = std::make_unique<app_t>(L"", exe());
         ASSERT_TRUE(wait_until([&] { return (dialog_ = find_report(*app_)) || !app_->running(); }));
         ASSERT_TRUE(dialog_) << "exit code " << app_->wait_for_exit(0).value_or(STILL_ACTIVE);
         ASSERT_TRUE(app_->sync(dialog_));
@@ -73,6 +73,8 @@ protected:
         app_.reset();
         if (held_ != INVALID_HANDLE_VALUE) CloseHandle(held_);
     }
+
+    virtual std::wstring exe() const { return zelvon_path(); }
 
     HWND message_box() const { return controls_[2].handle; }
     HWND trace_box() const { return controls_[4].handle; }
@@ -170,4 +172,35 @@ TEST_F(FatalDialog, ClosedAnyOtherWayItStillEndsTheProcessWithOne) {
     // What Alt+F4 and the taskbar's close ask of a window.
     PostMessageW(dialog_, WM_SYSCOMMAND, SC_CLOSE, 0);
     EXPECT_EQ(app_->wait_for_exit(), std::optional<DWORD>(1));
+}
+
+// A copy of the exe alone in a folder of its own, as if unzipped without its PDB: nothing
+// in it points back at the build's PDB, so the report leaves our frames unnamed.
+class FatalDialogWithoutPdb : public FatalDialog {
+protected:
+    void SetUp() override {
+        wchar_t temp[MAX_PATH] = L"";
+        ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+        folder_ = std::wstring(temp) + L"zelvon-alone";
+        CreateDirectoryW(folder_.c_str(), nullptr);
+        ASSERT_TRUE(CopyFileW(zelvon_path().c_str(), exe().c_str(), FALSE));
+        FatalDialog::SetUp();
+    }
+
+    void TearDown() override {
+        FatalDialog::TearDown();
+        DeleteFileW(exe().c_str());
+        RemoveDirectoryW(folder_.c_str());
+    }
+
+    std::wstring exe() const override { return folder_ + L"\\zelvon.exe"; }
+
+    std::wstring folder_;
+};
+
+TEST_F(FatalDialogWithoutPdb, NamesNoneOfOurFrames) {
+    const std::wstring& trace = controls_[4].text;
+    EXPECT_NE(trace.find(L"0x"), std::wstring::npos) << "no frames at all";
+    for (const wchar_t* frame : {L"capture_stack_trace", L"init_gui", L"wWinMain"})
+        EXPECT_EQ(trace.find(frame), std::wstring::npos) << trace;
 }
