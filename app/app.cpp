@@ -92,15 +92,12 @@ std::wstring first_argument(const wchar_t* command_line) {
     return first;
 }
 
-void browse_to_path(IShellFolder* desktop, IExplorerBrowser* eb, const wchar_t* path) {
-    const task_idlist list = parse_display_name(desktop, path);
-    if (list) eb->BrowseToIDList(list.get(), 0);
-}
-
-void browse_to_argument(main_window_t* window, const wchar_t* command_line) {
+task_idlist argument_folder(const wchar_t* command_line) {
     const std::wstring path = first_argument(command_line);
-    if (!path.empty())
-        browse_to_path(window->address->desktop.Get(), window->eb.Get(), path.c_str());
+    if (path.empty()) return nullptr;
+    Microsoft::WRL::ComPtr<IShellFolder> desktop;
+    SHGetDesktopFolder(&desktop);
+    return desktop ? parse_display_name(desktop.Get(), path.c_str()) : nullptr;
 }
 
 IShellView* view_for_message(const MSG& msg) {

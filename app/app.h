@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/idlist.h"
+#include "win/com.h"
 #include "win/handle.h"
 
 struct main_window_t;
@@ -39,9 +40,9 @@ HFONT create_ui_font();
 // created empty when missing; INVALID_HANDLE_VALUE when it cannot be opened.
 unique_handle open_settings_file(const wchar_t* path);
 
-// Browses the window to the first argument of a command line, if it has one and it
-// names something; anything else is ignored silently.
-void browse_to_argument(main_window_t* window, const wchar_t* command_line);
+// The folder the first argument of a command line names, parsed with the desktop
+// folder; null when there is no argument or it names nothing (ignored silently).
+task_idlist argument_folder(const wchar_t* command_line);
 
 // Runs until the quit message; a message is first offered to the view of its window.
 void run_message_loop();
@@ -57,6 +58,3 @@ main_window_t* window_of_message(const MSG& msg);
 
 // The first argument of a command line, or an empty string when it has none.
 std::wstring first_argument(const wchar_t* command_line);
-
-// Parses a path with a desktop folder and browses `eb` there on S_OK only.
-void browse_to_path(IShellFolder* desktop, IExplorerBrowser* eb, const wchar_t* path);

@@ -10,8 +10,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR command_line, int) {
     EnumWindows(find_running_instance, reinterpret_cast<LPARAM>(command_line));
     CoInitialize(nullptr);
     init_gui(command_line);
-    main_window_t* first = main_window_t::open();
-    browse_to_argument(first, command_line);
+    // The folder asked for is the first window's one navigation.
+    main_window_t::open(argument_folder(command_line).get());
     run_message_loop();
     close_gui();
     return 0;

@@ -31,12 +31,12 @@ int client_width(HWND window) {
 
 } // namespace
 
-main_window_t* main_window_t::open() {
+main_window_t* main_window_t::open(const ITEMIDLIST* folder) {
     // From WM_NCCREATE on, the window owns the object; it is freed at WM_NCDESTROY.
-    return std::unique_ptr<main_window_t>(new main_window_t).release();
+    return std::unique_ptr<main_window_t>(new main_window_t(folder)).release();
 }
 
-main_window_t::main_window_t() {
+main_window_t::main_window_t(const ITEMIDLIST* folder) {
     // No background brush: the panes and the bar cover the whole client area.
     register_class(L"main_window", window_proc, LoadIconW(GetModuleHandleW(nullptr), L"ZELVON"),
                    nullptr, 4);
@@ -73,10 +73,12 @@ main_window_t::main_window_t() {
 
     main_windows.push_back(this);
 
-    if (settings_file_size() == 0)
-        browse_to_desktop();
+    if (settings_file_size() != 0)
+        load_settings(folder);
+    else if (folder)
+        eb->BrowseToIDList(folder, 0);
     else
-        load_settings();
+        browse_to_desktop();
 
     ShowWindow(handle, restore_maximized ? SW_SHOWMAXIMIZED : SW_SHOW);
 }
@@ -179,9 +181,9 @@ LRESULT main_window_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
         tree->settings_changed();
         break;
     case WM_NEW_WINDOW: {
-        // Complete and restored from the settings before the path is looked at.
-        main_window_t* window = open();
-        if (wparam != 0) receive_handover(this, window);
+        // The handed-over folder, when it names one, is the new window's one navigation.
+        const task_idlist handed = wparam != 0 ? receive_handover(this) : nullptr;
+        open(handed.get());
         break;
     }
     }
@@ -217,8 +219,7 @@ bool main_window_t::on_shortcut(const MSG& msg) {
         return true;
     }
     if (ctrl && !alt && key == 'N') {
-        main_window_t* copy = open();
-        if (ebe->folder) copy->eb->BrowseToIDList(ebe->folder.get(), 0);
+        open(ebe->folder.get());
         return true;
     }
     if (ctrl && !alt && key == 'W') {
@@ -331,20 +332,25 @@ void main_window_t::save_settings() {
     write_settings_file(image);
 }
 
-void main_window_t::load_settings() {
+void main_window_t::load_settings(const ITEMIDLIST* instead) {
     const std::vector<std::uint8_t> bytes = read_settings_file();
     if (bytes.empty()) return;
     const auto saved = decode_settings(bytes.data(), bytes.size());
     if (!saved) {
         // Nothing to restore: start where an empty file starts, so the first save
         // writes a folder that exists.
-        browse_to_desktop();
+        if (instead)
+            eb->BrowseToIDList(instead, 0);
+        else
+            browse_to_desktop();
         return;
     }
     split = saved->split;
     restore_maximized = saved->trailer.maximized;
     restore_pins(saved->pins);
-    if (saved->folder) {
+    if (instead) {
+        eb->BrowseToIDList(instead, 0);
+    } else if (saved->folder) {
         const task_idlist folder = idlist_from_bytes(*saved->folder);
         eb->BrowseToIDList(folder.get(), 0);
     } else {

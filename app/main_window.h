@@ -30,8 +30,9 @@ struct main_window_t {
     bool restore_maximized = false; // the settings say so; shown maximised
 
     // A new window, shown, restored from the settings file (or on the desktop when the
-    // file is empty), and in main_windows. It belongs to its window.
-    static main_window_t* open();
+    // file is empty), and in main_windows; on `folder` instead of the saved one when one
+    // is given, which is then its one navigation. It belongs to its window.
+    static main_window_t* open(const ITEMIDLIST* folder = nullptr);
 
     ~main_window_t();
     main_window_t(const main_window_t&) = delete;
@@ -41,7 +42,9 @@ struct main_window_t {
     LRESULT on_message(UINT message, WPARAM wparam, LPARAM lparam);
 
     void save_settings();
-    void load_settings();
+    // Restores from the settings file; browses to `instead`, when given, rather than the
+    // saved folder.
+    void load_settings(const ITEMIDLIST* instead = nullptr);
 
     void browse_to_desktop();
     void layout();
@@ -54,7 +57,7 @@ struct main_window_t {
     void refresh();
 
 private:
-    main_window_t();
+    explicit main_window_t(const ITEMIDLIST* folder);
     void on_destroy();
     void restore_pins(const std::vector<byte_list>& saved);
     void on_pin_changed(const ITEMIDLIST* folder, bool pinned);

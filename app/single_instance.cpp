@@ -75,12 +75,12 @@ BOOL CALLBACK find_running_instance(HWND window, LPARAM command_line) {
     ExitProcess(0);
 }
 
-void receive_handover(main_window_t* receiver, main_window_t* window) {
+task_idlist receive_handover(main_window_t* receiver) {
     const unique_handle block(OpenFileMappingW(FILE_MAP_WRITE, FALSE, HANDOVER_BLOCK));
     const mapped_view view(block ? MapViewOfFile(block.get(), FILE_MAP_WRITE, 0, 0, 0) : nullptr);
     // Read no further than the mapping, whatever its writer left in it.
     const std::u16string path = view ? read_handover_block(view.get(), view_size(view)) : u"";
-    if (!path.empty())
-        browse_to_path(receiver->address->desktop.Get(), window->eb.Get(),
-                       reinterpret_cast<const wchar_t*>(path.c_str()));
+    if (path.empty()) return nullptr;
+    return parse_display_name(receiver->address->desktop.Get(),
+                              reinterpret_cast<const wchar_t*>(path.c_str()));
 }

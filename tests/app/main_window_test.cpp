@@ -426,3 +426,25 @@ TEST_F(MainWindowTest, ClosingTearsTheBrowserDownBeforeLettingItGo) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, AWindowOpenedOnAFolderNavigatesOnceSoBackLeadsNowhere) {
+    const task_idlist windows = parse_path(L"C:\\windows");
+    ASSERT_TRUE(windows);
+    // Saved on the desktop: a restore followed by a second navigation would leave the
+    // desktop behind in the history.
+    main_window_t* first = open();
+    first->save_settings();
+    close(first);
+    take_quits();
+
+    main_window_t* window = main_window_t::open(windows.get());
+    const bytes_t items = idlist_items(windows.get());
+    ASSERT_TRUE(pump_until([&] { return shows(window, items) && window->ebe->shown; }));
+    window->eb->BrowseToIDList(nullptr, SBSP_NAVIGATEBACK);
+    pump_for(300);
+    EXPECT_TRUE(shows(window, items));
+}
+
+} // namespace

@@ -97,6 +97,17 @@ void address_view_t::set_folder(const ITEMIDLIST* list) {
     hide_completions();
     // Copied before the old list goes, so the bar's own list may be passed back in.
     task_idlist copy = idlist_copy(list);
+    // The segments the old folder shares with the new one keep their names and widths:
+    // going up or down asks the shell only about what changed.
+    std::size_t shared = 0;
+    if (copy && pidl)
+        for (const BYTE *a = reinterpret_cast<const BYTE*>(copy.get()),
+                        *b = reinterpret_cast<const BYTE*>(pidl.get());
+             shared < names.size() && idlist_read_u16(a) != 0 && idlist_item_equal(b, a);
+             a += idlist_read_u16(a), b += idlist_read_u16(b))
+            ++shared;
+    std::vector<task_string> old_names = std::move(names);
+    std::vector<RECT> old_rects = std::move(rects);
     names.clear();
     rects.clear();
     pidl = std::move(copy);
@@ -107,6 +118,11 @@ void address_view_t::set_folder(const ITEMIDLIST* list) {
         std::vector<int> widths;
         for (std::size_t end = 0; idlist_read_u16(bytes + end) != 0;) {
             end += idlist_read_u16(bytes + end);
+            if (names.size() < shared) {
+                widths.push_back(old_rects[names.size()].right - old_rects[names.size()].left);
+                names.push_back(std::move(old_names[names.size()]));
+                continue;
+            }
             BYTE saved[2] = {bytes[end], bytes[end + 1]};
             bytes[end] = bytes[end + 1] = 0;
             names.push_back(display_name_of(desktop.Get(), pidl.get()));

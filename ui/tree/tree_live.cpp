@@ -157,8 +157,21 @@ void tree_view_t::apply_read(tree_node_t* node, folder_read_t read) {
     std::vector<tree_node_t*> gone;
     for (const auto& subtree : dropped) subtree->collect(gone);
     const bool read_for_good = is_file_system_folder(desktop_sf.Get(), node);
+    // A child that went under one spelling while a child of its name stayed: the one
+    // folder, known twice (a pin restored under bytes the folder no longer has).
+    const auto namesake = [&](const tree_node_t* went) -> tree_node_t* {
+        if (went->parent != node || !went->name) return nullptr;
+        for (tree_node_t* c = node->first_child.get(); c; c = c->next_sibling.get())
+            if (c->name && wcscmp(c->name.get(), went->name.get()) == 0) return c;
+        return nullptr;
+    };
     for (const auto& [pinned, old_list] : pins) {
         if (std::find(gone.begin(), gone.end(), pinned) != gone.end()) {
+            if (tree_node_t* same = namesake(pinned)) {
+                same->pinned = true;
+                host.pin_moved(as_idlist(old_list), as_idlist(list_of(same)));
+                continue;
+            }
             // Gone from a folder that lists all it holds: the pin goes too. Missing from
             // one that lists what is reachable (the computer's drives): kept for later.
             if (read_for_good)
@@ -170,7 +183,13 @@ void tree_view_t::apply_read(tree_node_t* node, folder_read_t read) {
         }
     }
     if (current) {
-        const bool went = std::find(gone.begin(), gone.end(), current) != gone.end();
+        bool went = std::find(gone.begin(), gone.end(), current) != gone.end();
+        if (tree_node_t* same = went ? namesake(current) : nullptr) {
+            same->current = true;
+            went = false;
+            current = same;
+            current_list = list_of(same);
+        }
         bool renamed_on_the_way = false;
         for (const tree_node_t* n = current; n && n != node; n = n->parent)
             renamed_on_the_way = renamed_on_the_way || renamed.count(n->id);

@@ -419,7 +419,11 @@ std::vector<pin_outcome_t> tree_view_t::load_expanded(const std::vector<byte_lis
     outcomes.reserve(pins.size());
     pending_pins.clear();
     for (const byte_list& pin : pins) {
-        const found_t found = pin_path(as_idlist(pin));
+        // Put in place from its own list where the way is not known yet: a start with
+        // pins reads no folder for them. Where it is known, it is looked for as usual.
+        tree_node_t* grafted = graft(as_idlist(pin));
+        const found_t found = grafted ? found_t{grafted} : pin_path(as_idlist(pin));
+        if (grafted) grafted->pinned = true;
         pin_outcome_t outcome;
         // One still being read counts as out of reach until it comes back.
         if (found.node) {
@@ -433,6 +437,28 @@ std::vector<pin_outcome_t> tree_view_t::load_expanded(const std::vector<byte_lis
     }
     full_rebuild();
     return outcomes;
+}
+
+tree_node_t* tree_view_t::graft(const ITEMIDLIST* list) {
+    tree_node_t* node = &root;
+    std::size_t k = 0;
+    for (const ITEMIDLIST* item = list; item->mkid.cb != 0; item = next_item(item)) {
+        ++k;
+        tree_node_t* child = node->first_child.get();
+        while (child && !idlist_item_equal(child->pidl.get(), item))
+            child = child->next_sibling.get();
+        if (!child) {
+            // A folder read and without it may hold it under other bytes, or not at all.
+            if (node->children_read) return nullptr;
+            auto made = std::make_unique<tree_node_t>();
+            made->pidl = idlist_copy(item, item->mkid.cb);
+            made->name = display_name(desktop_sf.Get(), list, k);
+            child = made.get();
+            node->append_child(std::move(made));
+        }
+        node = child;
+    }
+    return node;
 }
 
 void tree_view_t::set_pin(const ITEMIDLIST* list, bool pinned) {

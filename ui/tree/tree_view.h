@@ -114,6 +114,11 @@ private:
     // The rest of a list looked for by item IDs below a node whose children were just
     // read (`read`: successfully).
     found_t find_below(tree_node_t* parent, const ITEMIDLIST* rest, bool read);
+    // A pinned folder's node made from its own list, reading nothing: the folders on its
+    // way that are not known yet are made from the list's items and named as the desktop
+    // names them; a later read of their parent keeps them (the same bytes) or lets them
+    // go. Null where a folder on the way was read and does not hold the next item.
+    tree_node_t* graft(const ITEMIDLIST* list);
     // The node of a list among the nodes already known, enumerating nothing.
     tree_node_t* known_node(const ITEMIDLIST* list);
     // Pins that could not be reached, looked for again below a folder just opened.

@@ -297,9 +297,14 @@ TEST_F(AddressTest, SetFolderNamesAndMeasuresOneSegmentPerItem) {
         EXPECT_EQ(whole_list(view->pidl.get()), before);
         EXPECT_EQ(caller.bytes(), before);
 
-        // Rebuilt from scratch, with the same result.
+        // Again, with the same result; the names of the segments it shares with what the
+        // bar showed are the ones it had (the shell is not asked again).
+        std::vector<const wchar_t*> before_names;
+        for (const task_string& name : view->names) before_names.push_back(name.get());
         view->set_folder(caller.list);
         EXPECT_EQ(model_of(view), expected);
+        for (std::size_t i = 0; i < before_names.size(); ++i)
+            EXPECT_EQ(view->names[i].get(), before_names[i]) << i;
     }
 
     const std::uint8_t desktop[2] = {0, 0};

@@ -246,50 +246,55 @@ TEST_F(TreeViewTest, PinningAPathFollowsIdsThenNamesAndExpandsNothing) {
     EXPECT_EQ(pinned_names(), (names_t{L"Desktop", L"B1", L"B2"}));
 }
 
-TEST_F(TreeViewTest, PinsAreMarkedAndEachOutcomeSaysWhereTheFolderIs) {
-    // B1 now spelled otherwise by its parent: found by name, under the new bytes.
+TEST_F(TreeViewTest, PinsComeBackWithoutReadingAFolderAndFollowWhatReadsFind) {
+    // B1 now spelled otherwise by its parent.
     b1->add_alias(item("B1 as it was"));
     const id_bytes_t old_b1 = make_list({b->id, item("B1 as it was")});
     const std::vector<pin_outcome_t> outcomes = tree->load_expanded(
         {make_list({b->id, b1->id, b2->id}), make_list({a->id, a1->id}), make_list({}), old_b1});
-    EXPECT_EQ(pinned_names(), (names_t{L"Desktop", L"A1", L"B1", L"B2"}));
-    EXPECT_EQ(names(tree->visible_rows), (names_t{L"Desktop", L"A1", L"B1", L"B2"}));
+    EXPECT_EQ(shell.enumerations(), 0) << "a start with pins reads no folder";
+    EXPECT_EQ(pinned_names(), (names_t{L"Desktop", L"B2", L"B1", L"A1"}));
     ASSERT_EQ(outcomes.size(), 4u);
     EXPECT_EQ(outcomes[0].shown_as, absolute_list(b2));
     EXPECT_EQ(outcomes[2].shown_as, make_list({}));
-    EXPECT_EQ(outcomes[3].shown_as, absolute_list(b1));
+    EXPECT_EQ(outcomes[3].shown_as, old_b1);
     for (const pin_outcome_t& o : outcomes) EXPECT_FALSE(o.unreachable);
+
+    // B read: B1 is the folder its parent now spells otherwise; the pin follows it.
+    click(5, 10);
+    click_glyph(node(b));
+    EXPECT_TRUE(node(b1)->pinned);
+    EXPECT_TRUE(node(b2)->pinned) << "what lies below a folder kept stays";
+    ASSERT_EQ(home.pins_moved.size(), 1u);
+    EXPECT_EQ(home.pins_moved[0], std::make_pair(old_b1, absolute_list(b1)));
+    EXPECT_TRUE(home.pins_changed.empty()) << "no pin lost";
 }
 
-TEST_F(TreeViewTest, APinOutOfReachIsKeptAndShownOnceItsParentOpensAGoneOneIsNot) {
+TEST_F(TreeViewTest, APinOutOfReachIsKeptUntilItComesBackAGoneOneGoesWhenItsFolderIsRead) {
     fake_folder_t* drives = shell.root->add(L"Drives");
     drives->virtual_folder = true; // lists only the drives that are there
     fake_folder_t* stick = drives->add(L"Stick");
     fake_folder_t* photos = stick->add(L"Photos");
     const id_bytes_t on_stick = absolute_list(photos);
     const id_bytes_t deleted = make_list({a->id, item("deleted")});
-    const id_bytes_t behind_a_share = make_list({c->id, item("far"), item("away")});
     drives->remove(L"Stick");
-    c->fail_bind = true;
+    tree->load_expanded({on_stick, deleted});
+    click(5, 10); // the desktop read: A, B, C, Drives
 
-    const std::vector<pin_outcome_t> outcomes =
-        tree->load_expanded({on_stick, deleted, behind_a_share});
-    ASSERT_EQ(outcomes.size(), 3u);
-    EXPECT_TRUE(outcomes[0].unreachable) << "missing from a folder that lists what is there";
-    EXPECT_FALSE(outcomes[1].unreachable) << "missing from a file-system folder that was read";
-    EXPECT_TRUE(outcomes[1].shown_as.empty());
-    EXPECT_TRUE(outcomes[2].unreachable) << "a folder on the way could not be read";
-    EXPECT_EQ(tree->pending_pins, (std::vector<byte_list>{on_stick, behind_a_share}));
+    // Read and without them: the stick's folder stays pinned for later, the deleted one
+    // goes.
+    click_glyph(node(drives));
+    click_glyph(node(a));
+    EXPECT_EQ(tree->pending_pins, std::vector<byte_list>{on_stick});
+    EXPECT_EQ(home.pins_changed, (std::vector<test_host_t::pin_change_t>{{deleted, false}}));
+    EXPECT_EQ(pinned_names(), names_t{});
 
-    // The stick is back: opening its parent shows the pin.
-    fake_folder_t* again = drives->add(L"Stick");
-    again->add(L"Photos");
-    click(5, 10);
-    const int row = int(std::find(tree->page_rows.begin(), tree->page_rows.end(), node(drives)) -
-                        tree->page_rows.begin());
-    click(15, 20 * row + 10);
+    // The stick is back: opening its folder again shows the pin.
+    drives->add(L"Stick")->add(L"Photos");
+    click_glyph(node(drives));
+    click_glyph(node(drives));
     EXPECT_EQ(pinned_names(), names_t{L"Photos"});
-    EXPECT_EQ(tree->pending_pins, std::vector<byte_list>{behind_a_share});
+    EXPECT_TRUE(tree->pending_pins.empty());
 }
 
 TEST_F(TreeViewTest, PinsSetOrClearedElsewhereFollowHere) {
