@@ -24,7 +24,7 @@ add_library(zelvon_win STATIC win/com.cpp win/surface.cpp win/window_class.cpp w
 target_link_libraries(zelvon_win PUBLIC zelvon_core zelvon_fault ${win_libs})
 
 add_library(zelvon_ui_tree STATIC ui/tree/tree_node.cpp ui/tree/tree_view.cpp
-    ui/tree/tree_live.cpp ui/tree/enumerator.cpp)
+    ui/tree/tree_live.cpp ui/tree/tree_shell.cpp ui/tree/enumerator.cpp)
 target_link_libraries(zelvon_ui_tree PUBLIC zelvon_win)
 
 add_library(zelvon_ui_address STATIC ui/address/address_view.cpp)

@@ -18,4 +18,6 @@ struct pane_host_t {
     std::function<void(const ITEMIDLIST* from, const ITEMIDLIST* to)> pin_moved;
     // Open a new window, restored from the settings file, at a screen point.
     std::function<void(POINT at)> open_window_at;
+    // Open a new window on a folder.
+    std::function<void(const ITEMIDLIST* folder)> open_window_on;
 };

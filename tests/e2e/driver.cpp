@@ -558,6 +558,13 @@ void real_click(HWND window, int x, int y) {
     Sleep(50);
 }
 
+void real_right_click(HWND window, int x, int y) {
+    pointer_to(screen_point(window, x, y));
+    mouse_input(MOUSEEVENTF_RIGHTDOWN);
+    mouse_input(MOUSEEVENTF_RIGHTUP);
+    Sleep(50);
+}
+
 void drag(HWND window, int from_x, int to_x, int y) {
     auto at = [y](int x) { return MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)); };
     DWORD_PTR result = 0;

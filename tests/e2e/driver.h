@@ -166,6 +166,7 @@ void button_down();
 void button_up();
 // A real click at a client point: the window under it comes to the front and takes it.
 void real_click(HWND window, int x, int y);
+void real_right_click(HWND window, int x, int y);
 
 // Real key presses, as the keyboard gives them to the focused window: a chord pressed
 // in order and let go in reverse (press_keys({VK_CONTROL, 'L'})), or text typed.

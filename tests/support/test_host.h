@@ -21,6 +21,7 @@ struct test_host_t {
     std::vector<pin_change_t> pins_changed;
     std::vector<std::pair<std::vector<std::uint8_t>, std::vector<std::uint8_t>>> pins_moved;
     std::vector<POINT> windows_opened;
+    std::vector<std::vector<std::uint8_t>> windows_opened_on;
     // Run after a browse is recorded, when a test wants the window's side done too.
     std::function<void(const ITEMIDLIST*)> after_browse;
 
@@ -52,6 +53,7 @@ struct test_host_t {
                 pins_moved.push_back({idlist_bytes(from), idlist_bytes(to)});
             },
             [this](POINT at) { windows_opened.push_back(at); },
+            [this](const ITEMIDLIST* folder) { windows_opened_on.push_back(idlist_bytes(folder)); },
         };
     }
 };

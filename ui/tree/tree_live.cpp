@@ -1,5 +1,6 @@
 // The tree that follows the file system by itself: folders read off the user-interface
 // thread, the folders it shows watched, and what changed outside merged in.
+#include <windows.h>
 #include <shlobj.h>
 
 #include <algorithm>

@@ -2,6 +2,7 @@
 
 #include <shlobj.h>
 #include <shlwapi.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <string>
@@ -69,6 +70,7 @@ tree_view_t::tree_view_t(HWND parent, HFONT font, pane_host_t pane_host)
     });
     watch = std::make_unique<folder_watch_t>(handle, WM_TREE_FOLDERS_CHANGED);
     settings_changed();
+    register_drop_target();
     root.name = display_name_of(desktop_sf.Get(), nullptr);
     ITEMIDLIST* desktop = nullptr;
     SHGetKnownFolderIDList(FOLDERID_Desktop, 0, nullptr, &desktop);
@@ -84,6 +86,7 @@ tree_view_t::tree_view_t(HWND parent, HFONT font, pane_host_t pane_host)
 tree_view_t::~tree_view_t() {
     // Usually gone with its parent already; otherwise it must not outlive this object.
     if (handle) DestroyWindow(handle);
+    revoke_drop_target();
 }
 
 LRESULT CALLBACK tree_view_t::window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -142,6 +145,33 @@ LRESULT tree_view_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_TREE_FOLLOW:
         if (const task_idlist target = std::move(follow)) host.browse(target.get());
         return 0;
+    case WM_CONTEXTMENU: {
+        POINT at{GET_X_LPARAM(lparam), GET_Y_LPARAM(lparam)};
+        tree_node_t* node = nullptr;
+        if (at.x == -1 && at.y == -1) {
+            // From the keyboard: the focus row's menu, under its name.
+            node = focus_node;
+            const auto row = std::find(page_rows.begin(), page_rows.end(), node);
+            if (!node || row == page_rows.end()) return 0;
+            at = {INDENT * node->depth + 24, ROW_HEIGHT * int(row - page_rows.begin()) + 16};
+            ClientToScreen(handle, &at);
+        } else {
+            node = row_at(at);
+        }
+        if (node) context_menu(node, at);
+        return 0;
+    }
+    case WM_INITMENUPOPUP:
+    case WM_DRAWITEM:
+    case WM_MEASUREITEM:
+    case WM_MENUCHAR: {
+        LRESULT result = 0;
+        if (menu_message(message, wparam, lparam, result)) return result;
+        break;
+    }
+    case WM_DESTROY:
+        revoke_drop_target();
+        break;
     }
     return DefWindowProcW(handle, message, wparam, lparam);
 }
@@ -317,6 +347,13 @@ void tree_view_t::paint() {
         fill(surface.mem_dc, right - 16, Y + 3, right - 6, Y + 14, black);
         fill(surface.mem_dc, right - 13, Y + 3, right - 9, Y + 19, black);
         if (!n->pinned) fill(surface.mem_dc, right - 15, Y + 4, right - 7, Y + 13, white);
+        // The row files would be dropped into, framed.
+        if (drop_row && n->id == drop_row) {
+            fill(surface.mem_dc, 0, y, right - 1, y + 1, black);
+            fill(surface.mem_dc, 0, y + 19, right - 1, y + 20, black);
+            fill(surface.mem_dc, 0, y, 1, y + 20, black);
+            fill(surface.mem_dc, right - 2, y, right - 1, y + 20, black);
+        }
         // The keyboard's row, only while the keys come here.
         if (n == focus_node && GetFocus() == handle) {
             RECT box{X + 18, y + 1, right - 21, y + 19};
@@ -588,7 +625,15 @@ bool tree_view_t::on_key(WPARAM key) {
         if (!typed.empty() && GetTickCount64() - typed_at <= 1000) return false;
         [[fallthrough]];
     case VK_RETURN:
+        // Ctrl+Enter: the folder in a window of its own.
+        if (ctrl) {
+            if (const task_idlist list = node->absolute_pidl()) host.open_window_on(list.get());
+            return true;
+        }
         browse_to(node);
+        return true;
+    case VK_F2:
+        start_rename(node);
         return true;
     case 'P':
         if (!ctrl) return false;

@@ -57,6 +57,15 @@ struct tree_view_t {
     std::set<std::uint64_t> renamed;         // named anew by a rename seen
     task_idlist pending_show;                // a folder to mark once the way to it is read
     task_idlist follow;                      // where the browser goes after a change seen
+    // The shell: a folder's menu while it is up, a row being renamed, files dragged over.
+    Microsoft::WRL::ComPtr<IContextMenu2> menu2;
+    Microsoft::WRL::ComPtr<IContextMenu3> menu3;
+    HWND rename_box = nullptr;
+    std::uint64_t renaming = 0;
+    Microsoft::WRL::ComPtr<IDropTarget> drop_target; // the tree's own, registered
+    Microsoft::WRL::ComPtr<IDropTarget> drop_folder; // the folder's under the pointer
+    std::uint64_t drop_row = 0;
+    ULONGLONG drop_row_since = 0, drag_scrolled_at = 0;
     bool show_hidden = false;
 
     tree_view_t(HWND parent, HFONT font, pane_host_t pane_host);
@@ -139,6 +148,25 @@ private:
     void folders_changed();
     void read_changed_folders();
     SHCONTF enumeration_flags() const;
+
+public:
+    // The folder's own context menu, the tree's items on top, at a screen point.
+    void context_menu(tree_node_t* node, POINT at);
+    void start_rename(tree_node_t* node);
+    void end_rename(bool keep);
+    // A drag over the tree, from the tree's drop target: the row under the pointer
+    // stands for its folder's own target.
+    void drag_over(IDataObject* data, DWORD keys, POINT at, DWORD* effect);
+    void drag_leave();
+    void drop(IDataObject* data, DWORD keys, POINT at, DWORD* effect);
+    tree_node_t* row_at(POINT screen);
+
+private:
+    bool menu_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result);
+    void register_drop_target();
+    void revoke_drop_target();
+    static LRESULT CALLBACK rename_box_proc(HWND box, UINT message, WPARAM wparam, LPARAM lparam,
+                                            UINT_PTR id, DWORD_PTR self);
     void full_rebuild();
     void row_rebuild();
     void page_rebuild();

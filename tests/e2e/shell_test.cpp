@@ -1,0 +1,52 @@
+// The tree's folders have their shell menu, with the tree's own items on top.
+#include <gtest/gtest.h>
+
+#include "checks.h"
+#include "driver.h"
+
+using namespace e2e;
+
+namespace {
+
+// The pop-up menu the process shows, null while none shows.
+HWND shown_menu(const app_t& app) {
+    for (HWND window : top_level_windows(app.id()))
+        if (class_of(window) == L"#32768" && IsWindowVisible(window)) return window;
+    return nullptr;
+}
+
+} // namespace
+
+TEST(ShellMenu, ARowsMenuHoldsTheFoldersVerbsAndOpensAWindowOnItOrPinsIt) {
+    const auto windows = parse_path(L"C:\\windows");
+    const int depth = item_count(windows);
+    delete_settings();
+    app_t app(L"C:\\windows");
+    HWND window = app.wait_for_window();
+    ASSERT_TRUE(window);
+    expect_browser_shows(window, windows);
+    HWND tree = find_panes(window).tree;
+    const int name_x = 10 * depth + 40;
+
+    real_right_click(tree, name_x, 30);
+    HWND menu = nullptr;
+    ASSERT_TRUE(wait_until([&] { return (menu = shown_menu(app)) != nullptr; }));
+    // The folder's own verbs below the tree's two items: far more than two rows.
+    const RECT r = window_rect(menu);
+    EXPECT_GT(r.bottom - r.top, 6 * GetSystemMetrics(SM_CYMENU));
+    press_keys({VK_DOWN});
+    press_keys({VK_RETURN}); // "Open in new window"
+    ASSERT_TRUE(wait_until([&] { return app.main_windows().size() == 2; }));
+    HWND opened = app.main_windows()[0] == window ? app.main_windows()[1] : app.main_windows()[0];
+    expect_browser_shows(opened, windows);
+
+    real_right_click(tree, name_x, 30);
+    ASSERT_TRUE(wait_until([&] { return shown_menu(app) != nullptr; }));
+    press_keys({VK_DOWN});
+    press_keys({VK_DOWN});
+    press_keys({VK_RETURN}); // "Pin"
+    EXPECT_TRUE(wait_until([&] { return tree_row(snapshot_t(tree), 1).solid_head; }));
+
+    const settings_image_t saved = decode_settings(close_all_and_read(app));
+    EXPECT_TRUE(same_folders(saved.pins, {windows}));
+}

@@ -1,0 +1,343 @@
+// The tree as part of the shell: each folder's own context menu with the tree's items on
+// top, renaming a folder in place, and files dropped onto a row.
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <algorithm>
+
+#include "ui/tree/tree_view.h"
+#include "win/com.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+enum : UINT { OPEN_IN_NEW_WINDOW = 1, TOGGLE_PIN, FIRST_SHELL_COMMAND = 0x100 };
+constexpr UINT LAST_SHELL_COMMAND = 0x7FFF;
+// A collapsed row the pointer rests on while dragging opens after this long.
+constexpr ULONGLONG OPEN_ON_HOVER_MS = 1000;
+
+// The shell's own object of a folder's row: from its parent, as the shell's views ask.
+template <class T>
+ComPtr<T> ui_object_of(IShellFolder* desktop, HWND owner, const tree_node_t* node) {
+    ComPtr<T> object;
+    if (!node->parent) return object;
+    const ComPtr<IShellFolder> parent = bind_node(desktop, node->parent);
+    const ITEMIDLIST* item = node->pidl.get();
+    if (parent) parent->GetUIObjectOf(owner, 1, &item, __uuidof(T), nullptr, &object);
+    return object;
+}
+
+// The dropped files' paths, each ended by a zero and the whole by another, as the file
+// operations take them; empty when the data names no files.
+std::wstring dropped_files(IDataObject* data) {
+    FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium{};
+    std::wstring files;
+    if (!data || FAILED(data->GetData(&format, &medium))) return files;
+    const auto drop = static_cast<HDROP>(medium.hGlobal);
+    for (UINT i = 0, n = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0); i < n; ++i) {
+        std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+        path.resize(DragQueryFileW(drop, i, path.data(), UINT(path.size())));
+        files += path + L'\0';
+    }
+    ReleaseStgMedium(&medium);
+    if (!files.empty()) files += L'\0';
+    return files;
+}
+
+std::wstring file_system_path(const tree_node_t* node) {
+    const task_idlist list = node->absolute_pidl();
+    std::wstring path(MAX_PATH, L'\0');
+    if (!list || !SHGetPathFromIDListW(list.get(), path.data())) return {};
+    path.resize(wcslen(path.c_str()));
+    return path;
+}
+
+} // namespace
+
+// ---- The context menu.
+
+void tree_view_t::context_menu(tree_node_t* node, POINT at) {
+    const HWND owner = GetAncestor(handle, GA_ROOT);
+    const std::uint64_t id = node->id;
+    const ComPtr<IContextMenu> shell_menu =
+        ui_object_of<IContextMenu>(desktop_sf.Get(), owner, node);
+    const HMENU popup = CreatePopupMenu();
+    AppendMenuW(popup, MF_STRING, OPEN_IN_NEW_WINDOW, L"Open in new window");
+    AppendMenuW(popup, MF_STRING, TOGGLE_PIN, node->pinned ? L"Unpin" : L"Pin");
+    if (shell_menu) {
+        AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
+        shell_menu->QueryContextMenu(popup, GetMenuItemCount(popup), FIRST_SHELL_COMMAND,
+                                     LAST_SHELL_COMMAND, CMF_NORMAL | CMF_CANRENAME);
+        // Submenus such as "Send to" and "New" fill themselves in through these.
+        shell_menu.As(&menu2);
+        shell_menu.As(&menu3);
+    }
+    SetForegroundWindow(owner);
+    const UINT chosen =
+        TrackPopupMenuEx(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, handle, nullptr);
+    menu2.Reset();
+    menu3.Reset();
+    DestroyMenu(popup);
+
+    // The tree may have changed while the menu was up: the row is found again.
+    node = node_by_id(id);
+    if (!node || chosen == 0) return;
+    if (chosen == OPEN_IN_NEW_WINDOW) {
+        if (const task_idlist list = node->absolute_pidl()) host.open_window_on(list.get());
+    } else if (chosen == TOGGLE_PIN) {
+        toggle_pin(node);
+    } else if (chosen >= FIRST_SHELL_COMMAND) {
+        const UINT command = chosen - FIRST_SHELL_COMMAND;
+        wchar_t verb[64] = L"";
+        shell_menu->GetCommandString(command, GCS_VERBW, nullptr, reinterpret_cast<char*>(verb),
+                                     ARRAYSIZE(verb));
+        // A tree of its own renames its rows itself, as the shell's views do theirs.
+        if (_wcsicmp(verb, L"rename") == 0) return start_rename(node);
+        CMINVOKECOMMANDINFOEX invoke{};
+        invoke.cbSize = sizeof invoke;
+        invoke.fMask = CMIC_MASK_UNICODE | CMIC_MASK_PTINVOKE;
+        invoke.hwnd = owner;
+        invoke.lpVerb = MAKEINTRESOURCEA(command);
+        invoke.lpVerbW = MAKEINTRESOURCEW(command);
+        invoke.nShow = SW_SHOWNORMAL;
+        invoke.ptInvoke = at;
+        shell_menu->InvokeCommand(reinterpret_cast<CMINVOKECOMMANDINFO*>(&invoke));
+        // Deleted, say: shown at once, whether or not the folder is watched.
+        if (tree_node_t* again = node_by_id(id); again && again->parent) {
+            read_children(again->parent);
+            full_rebuild();
+        }
+    }
+}
+
+bool tree_view_t::menu_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+    if (menu3) return SUCCEEDED(menu3->HandleMenuMsg2(message, wparam, lparam, &result));
+    if (menu2 && SUCCEEDED(menu2->HandleMenuMsg(message, wparam, lparam))) {
+        result = message == WM_INITMENUPOPUP ? 0 : TRUE;
+        return true;
+    }
+    return false;
+}
+
+// ---- Renaming in place.
+
+void tree_view_t::start_rename(tree_node_t* node) {
+    const auto at = std::find(page_rows.begin(), page_rows.end(), node);
+    if (at == page_rows.end() || !node->parent) return;
+    const int y = ROW_HEIGHT * int(at - page_rows.begin());
+    RECT client;
+    GetClientRect(handle, &client);
+    renaming = node->id;
+    if (!rename_box) {
+        rename_box = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_BORDER | ES_AUTOHSCROLL, 0, 0,
+                                     0, 0, handle, nullptr, GetModuleHandleW(nullptr), nullptr);
+        SendMessageW(rename_box, WM_SETFONT,
+                     reinterpret_cast<WPARAM>(GetCurrentObject(surface.mem_dc, OBJ_FONT)), FALSE);
+        SetWindowSubclass(rename_box, rename_box_proc, 1, reinterpret_cast<DWORD_PTR>(this));
+    }
+    const int left = INDENT * node->depth + 18;
+    MoveWindow(rename_box, left, y, std::max(40, int(client.right) - 22 - left), ROW_HEIGHT, TRUE);
+    SetWindowTextW(rename_box, node->name ? node->name.get() : L"");
+    ShowWindow(rename_box, SW_SHOW);
+    SetFocus(rename_box);
+    SendMessageW(rename_box, EM_SETSEL, 0, -1);
+}
+
+void tree_view_t::end_rename(bool keep) {
+    if (!renaming) return;
+    const std::uint64_t id = std::exchange(renaming, 0);
+    std::wstring name(GetWindowTextLengthW(rename_box) + 1, L'\0');
+    name.resize(GetWindowTextW(rename_box, name.data(), int(name.size())));
+    ShowWindow(rename_box, SW_HIDE);
+    SetFocus(handle);
+    tree_node_t* node = node_by_id(id);
+    if (!keep || !node || name.empty() || (node->name && name == node->name.get())) return;
+    const ComPtr<IShellFolder> parent = bind_node(desktop_sf.Get(), node->parent);
+    ITEMIDLIST* new_item = nullptr;
+    if (!parent || FAILED(parent->SetNameOf(GetAncestor(handle, GA_ROOT), node->pidl.get(),
+                                            name.c_str(), SHGDN_INFOLDER, &new_item))) {
+        MessageBeep(MB_ICONWARNING);
+        return;
+    }
+    CoTaskMemFree(new_item);
+    // Known by its new name at once, so the read keeps its pin and what lies below it.
+    node->name.reset(static_cast<wchar_t*>(CoTaskMemAlloc((name.size() + 1) * sizeof(wchar_t))));
+    if (node->name) wcscpy(node->name.get(), name.c_str());
+    renamed.insert(node->id);
+    read_children(node->parent);
+    full_rebuild();
+}
+
+// ---- Files dropped onto a row.
+
+class tree_drop_target_t final : public IDropTarget {
+public:
+    explicit tree_drop_target_t(tree_view_t* view) : tree(view) {}
+    void disconnect() { tree = nullptr; }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IDropTarget))
+            return E_NOINTERFACE;
+        *out = static_cast<IDropTarget*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const LONG left = InterlockedDecrement(&refs);
+        // COM's rule: the last reference frees the object.
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE DragEnter(IDataObject* data, DWORD keys, POINTL at,
+                                        DWORD* effect) override {
+        dragged = data;
+        return DragOver(keys, at, effect);
+    }
+    HRESULT STDMETHODCALLTYPE DragOver(DWORD keys, POINTL at, DWORD* effect) override {
+        if (!tree) return *effect = DROPEFFECT_NONE, S_OK;
+        tree->drag_over(dragged.Get(), keys, POINT{at.x, at.y}, effect);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DragLeave() override {
+        if (tree) tree->drag_leave();
+        dragged.Reset();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Drop(IDataObject* data, DWORD keys, POINTL at,
+                                   DWORD* effect) override {
+        if (!tree) return *effect = DROPEFFECT_NONE, S_OK;
+        tree->drop(data, keys, POINT{at.x, at.y}, effect);
+        dragged.Reset();
+        return S_OK;
+    }
+
+private:
+    LONG refs = 1;
+    tree_view_t* tree;
+    ComPtr<IDataObject> dragged;
+};
+
+void tree_view_t::register_drop_target() {
+    drop_target = make_com<tree_drop_target_t>(this);
+    RegisterDragDrop(handle, drop_target.Get());
+}
+
+void tree_view_t::revoke_drop_target() {
+    if (!drop_target) return;
+    RevokeDragDrop(handle);
+    static_cast<tree_drop_target_t*>(drop_target.Get())->disconnect();
+    drop_target.Reset();
+}
+
+LRESULT CALLBACK tree_view_t::rename_box_proc(HWND box, UINT message, WPARAM wparam, LPARAM lparam,
+                                              UINT_PTR, DWORD_PTR self) {
+    auto* tree = reinterpret_cast<tree_view_t*>(self);
+    if (message == WM_KEYDOWN && (wparam == VK_RETURN || wparam == VK_ESCAPE)) {
+        tree->end_rename(wparam == VK_RETURN);
+        return 0;
+    }
+    if (message == WM_CHAR && (wparam == L'\r' || wparam == 27)) return 0;
+    if (message == WM_KILLFOCUS) tree->end_rename(true);
+    return DefSubclassProc(box, message, wparam, lparam);
+}
+
+tree_node_t* tree_view_t::row_at(POINT screen) {
+    POINT p = screen;
+    ScreenToClient(handle, &p);
+    RECT client;
+    GetClientRect(handle, &client);
+    if (p.y < 0 || p.x < 0 || p.x >= client.right) return nullptr;
+    const std::size_t index = std::size_t(p.y / ROW_HEIGHT);
+    return index < page_rows.size() ? page_rows[index] : nullptr;
+}
+
+void tree_view_t::drag_over(IDataObject* data, DWORD keys, POINT at, DWORD* effect) {
+    // Resting near an edge scrolls, a row at a time.
+    POINT p = at;
+    ScreenToClient(handle, &p);
+    RECT client;
+    GetClientRect(handle, &client);
+    const ULONGLONG now = GetTickCount64();
+    if (now - drag_scrolled_at > 100 &&
+        (p.y < ROW_HEIGHT / 2 || p.y > client.bottom - ROW_HEIGHT / 2)) {
+        drag_scrolled_at = now;
+        const int step = p.y < ROW_HEIGHT / 2 ? -1 : 1;
+        set_position(std::clamp(scroll_info.nPos + step, 0, int(scroll_info.nMax)));
+    }
+
+    tree_node_t* row = row_at(at);
+    const std::uint64_t id = row ? row->id : 0;
+    const POINTL point{at.x, at.y};
+    const DWORD allowed = *effect;
+    if (id != drop_row) {
+        if (drop_folder) drop_folder->DragLeave();
+        drop_folder.Reset();
+        drop_row = id;
+        drop_row_since = now;
+        // The folder's own target, the one its view uses: it moves, copies or links as the
+        // keys say.
+        if (const ComPtr<IShellFolder> folder = row ? bind_node(desktop_sf.Get(), row) : nullptr)
+            folder->CreateViewObject(GetAncestor(handle, GA_ROOT), IID_PPV_ARGS(&drop_folder));
+        if (drop_folder && FAILED(drop_folder->DragEnter(data, keys, point, effect)))
+            drop_folder.Reset();
+        paint();
+    } else if (drop_folder) {
+        drop_folder->DragOver(keys, point, effect);
+    }
+    if (!drop_folder) *effect = DROPEFFECT_NONE;
+    *effect &= allowed;
+    if (row && !row->expanded && now - drop_row_since > OPEN_ON_HOVER_MS) {
+        toggle_expanded(row);
+        drop_row_since = now;
+    }
+}
+
+void tree_view_t::drag_leave() {
+    if (drop_folder) drop_folder->DragLeave();
+    drop_folder.Reset();
+    drop_row = 0;
+    paint();
+}
+
+void tree_view_t::drop(IDataObject* data, DWORD keys, POINT at, DWORD* effect) {
+    const DWORD allowed = *effect;
+    drag_over(data, keys, at, effect);
+    const ComPtr<IDropTarget> folder = std::move(drop_folder);
+    const std::uint64_t id = std::exchange(drop_row, 0);
+    if (!folder) {
+        *effect = DROPEFFECT_NONE;
+        return paint();
+    }
+    tree_node_t* row = node_by_id(id);
+    const std::wstring into = row ? file_system_path(row) : std::wstring();
+    const std::wstring files = dropped_files(data);
+    const DWORD chosen = *effect; // what the folder's own target said to the keys
+    if (!into.empty() && !files.empty() && (chosen & (DROPEFFECT_MOVE | DROPEFFECT_COPY))) {
+        // Into a folder of the file system the files are moved or copied here, as its own
+        // target chose: some systems' folder targets take a drag and do nothing at the drop.
+        folder->DragLeave();
+        const std::wstring to = into + L'\0';
+        SHFILEOPSTRUCTW operation{};
+        operation.hwnd = GetAncestor(handle, GA_ROOT);
+        operation.wFunc = chosen & DROPEFFECT_MOVE ? FO_MOVE : FO_COPY;
+        operation.pFrom = files.c_str();
+        operation.pTo = to.c_str();
+        operation.fFlags = FOF_ALLOWUNDO;
+        *effect = SHFileOperationW(&operation) == 0 && !operation.fAnyOperationsAborted
+                      ? chosen & (DROPEFFECT_MOVE | DROPEFFECT_COPY)
+                      : DROPEFFECT_NONE;
+    } else {
+        *effect = allowed;
+        folder->Drop(data, keys, POINTL{at.x, at.y}, effect);
+    }
+    // What went in shows at once, watched or not.
+    if ((row = node_by_id(id)) && row->children_read) read_children(row);
+    full_rebuild();
+}
