@@ -6,6 +6,7 @@
 #include <tlhelp32.h>
 
 #include "app/ebe.h"
+#include "core/scale.h"
 #include "app/main_window.h"
 #include "app/single_instance.h"
 #include "fault/fatal.h"
@@ -17,10 +18,23 @@ unique_handle g_settings;
 std::vector<main_window_t*> main_windows;
 pin_set_t g_pins;
 
-HFONT create_ui_font() {
-    return CreateFontW(18, 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+HFONT create_ui_font(int dpi) {
+    return CreateFontW(scaled(18, dpi), 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                        OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_NATURAL_QUALITY,
                        DEFAULT_PITCH, L"\u30e1\u30a4\u30ea\u30aa");
+}
+
+int window_dpi(HWND window) {
+    // Looked up: older systems lack it and keep one scale for all.
+    using per_window_t = UINT(WINAPI*)(HWND);
+    static const auto per_window = reinterpret_cast<per_window_t>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32"), "GetDpiForWindow")));
+    if (per_window)
+        if (const UINT dpi = per_window(window)) return int(dpi);
+    HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi > 0 ? dpi : BASE_DPI;
 }
 
 unique_handle open_settings_file(const wchar_t* path) {

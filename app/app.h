@@ -33,8 +33,13 @@ extern pin_set_t g_pins;
 void init_gui(const wchar_t* command_line);
 void close_gui();
 
-// The UI font: height 18 and the face the program is drawn with.
-HFONT create_ui_font();
+// The UI font: height 18 (at 96 DPI; scaled at another) and the face the program is
+// drawn with.
+HFONT create_ui_font(int dpi = 96);
+
+// The scale of the monitor a window is on: where the system can tell it per window, else
+// the screen's.
+int window_dpi(HWND window);
 
 // The settings file at `path`, held for reading and writing and shared with no one,
 // created empty when missing; INVALID_HANDLE_VALUE when it cannot be opened.

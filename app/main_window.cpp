@@ -53,6 +53,7 @@ main_window_t::main_window_t(const ITEMIDLIST* folder) {
     };
     tree = std::make_unique<tree_view_t>(handle, g_font.get(), host);
     address = std::make_unique<address_view_t>(handle, g_font.get(), host);
+    if (const int scale = window_dpi(handle); scale != BASE_DPI) use_dpi(scale);
 
     fatal_check(SUCCEEDED(CoCreateInstance(CLSID_ExplorerBrowser, nullptr, CLSCTX_INPROC_SERVER,
                                            IID_PPV_ARGS(&eb))),
@@ -99,6 +100,14 @@ void main_window_t::on_destroy() {
     if (main_windows.empty()) PostQuitMessage(0);
 }
 
+void main_window_t::use_dpi(int scale) {
+    dpi = scale;
+    font.reset(scale == BASE_DPI ? nullptr : create_ui_font(scale));
+    HFONT ui = font ? font.get() : g_font.get();
+    tree->set_dpi(dpi, ui);
+    address->set_dpi(dpi, ui);
+}
+
 void main_window_t::browse_to_desktop() {
     ITEMIDLIST* desktop = nullptr;
     SHGetKnownFolderIDList(FOLDERID_Desktop, 0, nullptr, &desktop);
@@ -114,7 +123,7 @@ LRESULT CALLBACK main_window_t::window_proc(HWND window, UINT message, WPARAM wp
 void main_window_t::layout() {
     RECT client;
     GetClientRect(handle, &client);
-    const main_layout_t l = layout_main_window(client.right, client.bottom, split);
+    const main_layout_t l = layout_main_window(client.right, client.bottom, split_pixels(), dpi);
     tree->resize(l.tree.width, l.tree.height);
     address->resize(l.address.width, l.address.x);
     MoveWindow(eb_handle, l.browser.x, l.browser.y, l.browser.width, l.browser.height, TRUE);
@@ -138,7 +147,8 @@ LRESULT main_window_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
         HDC dc = BeginPaint(handle, &ps);
         RECT client;
         GetClientRect(handle, &client);
-        const pane_rect_t b = layout_main_window(client.right, client.bottom, split).bar;
+        const pane_rect_t b =
+            layout_main_window(client.right, client.bottom, split_pixels(), dpi).bar;
         const color_t grey{0.9f, 0.9f, 0.9f};
         gradient_rect(dc, RECT{b.x, b.y, b.x + b.width, b.y + b.height}, grey, grey);
         EndPaint(handle, &ps);
@@ -151,18 +161,18 @@ LRESULT main_window_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
         on_destroy();
         break;
     case WM_MOUSEMOVE:
-        if (on_splitter(x, split, client_width(handle))) {
+        if (on_splitter(x, split_pixels(), client_width(handle), dpi)) {
             TRACKMOUSEEVENT tme{sizeof tme, TME_LEAVE, handle, 0};
             _TrackMouseEvent(&tme);
             SetCursor(LoadCursorW(nullptr, IDC_SIZEWE));
         }
         if (dragging) {
-            split = splitter_in_reach(x, client_width(handle));
+            split = unscaled(splitter_in_reach(x, client_width(handle), dpi), dpi);
             SendMessageW(handle, WM_SIZE, 0, 0);
         }
         break;
     case WM_LBUTTONDOWN:
-        if (on_splitter(x, split, client_width(handle))) {
+        if (on_splitter(x, split_pixels(), client_width(handle), dpi)) {
             dragging = true;
             SetCapture(handle);
         }
@@ -177,6 +187,18 @@ LRESULT main_window_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_MOUSELEAVE:
         SetCursor(LoadCursorW(nullptr, IDC_APPSTARTING));
         break;
+    case WM_DPICHANGED: {
+        // Moved to a monitor of another scale: the suggested rectangle, new fonts and
+        // surfaces, and the splitter at the same width in 96-DPI units.
+        use_dpi(LOWORD(wparam));
+        const RECT& r = *reinterpret_cast<const RECT*>(lparam);
+        SetWindowPos(handle, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top,
+                     SWP_NOZORDER | SWP_NOACTIVATE);
+        // Laid out again also when the rectangle stays as it was.
+        layout();
+        InvalidateRect(handle, nullptr, TRUE);
+        return 0;
+    }
     case WM_SETTINGCHANGE:
         // The shell's own settings (hidden files among them) for the tree to read again.
         tree->settings_changed();

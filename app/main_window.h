@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "core/idlist.h"
+#include "core/scale.h"
+#include "win/handle.h"
 
 struct tree_view_t;
 struct address_view_t;
@@ -28,6 +30,8 @@ struct main_window_t {
     std::int32_t split = 300;
     bool dragging = false;
     bool restore_maximized = false; // the settings say so; shown maximised
+    int dpi = 96;                   // the scale of the monitor it is on
+    unique_font font;               // the UI font at that scale, when it is not 96 DPI's g_font
 
     // A new window, shown, restored from the settings file (or on the desktop when the
     // file is empty), and in main_windows; on `folder` instead of the saved one when one
@@ -48,6 +52,9 @@ struct main_window_t {
 
     void browse_to_desktop();
     void layout();
+    // `split` is kept in 96-DPI units, as the settings file has always held it.
+    int split_pixels() const { return scaled(split, dpi); }
+    void use_dpi(int scale);
 
     // The window's keys, whichever pane has the focus: true when the message was one.
     bool on_shortcut(const MSG& msg);

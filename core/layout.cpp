@@ -1,23 +1,24 @@
 #include "core/layout.h"
 
-int splitter_in_reach(int split, int client_width) {
-    const int last = client_width - SPLITTER_WIDTH;
+int splitter_in_reach(int split, int client_width, int dpi) {
+    const int last = client_width - scaled(SPLITTER_WIDTH, dpi);
     if (split > last) split = last;
     return split < 0 ? 0 : split;
 }
 
-main_layout_t layout_main_window(int w, int h, int split) {
-    const int s = splitter_in_reach(split, w);
-    const int right = s + SPLITTER_WIDTH;
+main_layout_t layout_main_window(int w, int h, int split, int dpi) {
+    const int bar = scaled(SPLITTER_WIDTH, dpi), top = scaled(ADDRESS_HEIGHT, dpi);
+    const int s = splitter_in_reach(split, w, dpi);
+    const int right = s + bar;
     return {
         {0, 0, s, h},
-        {s, 0, SPLITTER_WIDTH, h},
-        {right, 0, w - right, ADDRESS_HEIGHT},
-        {right, ADDRESS_HEIGHT, w - right, h - ADDRESS_HEIGHT},
+        {s, 0, bar, h},
+        {right, 0, w - right, top},
+        {right, top, w - right, h - top},
     };
 }
 
-bool on_splitter(int x, int split, int client_width) {
-    const int s = splitter_in_reach(split, client_width);
-    return s <= x && x < s + SPLITTER_WIDTH;
+bool on_splitter(int x, int split, int client_width, int dpi) {
+    const int s = splitter_in_reach(split, client_width, dpi);
+    return s <= x && x < s + scaled(SPLITTER_WIDTH, dpi);
 }

@@ -1,12 +1,15 @@
 #include "core/segments.h"
 
-std::vector<segment_rect_t> layout_segments(const std::vector<int>& widths) {
+#include "core/scale.h"
+
+std::vector<segment_rect_t> layout_segments(const std::vector<int>& widths, int dpi) {
     std::vector<segment_rect_t> rects;
     rects.reserve(widths.size());
+    const int gap = scaled(SEGMENT_GAP, dpi), height = scaled(SEGMENT_HEIGHT, dpi);
     int x = 0;
     for (int w : widths) {
-        rects.push_back({x, 0, x + w, SEGMENT_HEIGHT});
-        x += w + SEGMENT_GAP;
+        rects.push_back({x, 0, x + w, height});
+        x += w + gap;
     }
     return rects;
 }

@@ -11,8 +11,9 @@ struct segment_rect_t {
 constexpr int SEGMENT_GAP = 16;    // room for the arrowhead after each segment
 constexpr int SEGMENT_HEIGHT = 24; // taller than the bar: the text centres on y = 12
 
-// Segments left to right from x = 0, each as wide as its text, 16 pixels apart.
-std::vector<segment_rect_t> layout_segments(const std::vector<int>& widths);
+// Segments left to right from x = 0, each as wide as its text, 16 pixels apart (scaled
+// at another DPI).
+std::vector<segment_rect_t> layout_segments(const std::vector<int>& widths, int dpi = 96);
 
 // The first segment holding the point, left and top edges inside, right and bottom
 // outside; -1 for none.

@@ -33,6 +33,19 @@ LRESULT CALLBACK dialog_proc(HWND window, UINT message, WPARAM wparam, LPARAM lp
     return DefWindowProcA(window, message, wparam, lparam);
 }
 
+// The report's lengths are those of a 96-DPI screen, scaled to the screen's scale (the
+// same rounding as every other length of the program).
+int px(int length) {
+    static const int dpi = [] {
+        HDC screen = GetDC(nullptr);
+        const int scale = GetDeviceCaps(screen, LOGPIXELSY);
+        ReleaseDC(nullptr, screen);
+        return scale > 0 ? scale : 96;
+    }();
+    const long long n = static_cast<long long>(length) * dpi;
+    return static_cast<int>(n >= 0 ? (n + 48) / 96 : -((-n + 48) / 96));
+}
+
 struct control_t {
     const char* cls;
     DWORD style, ex_style;
@@ -76,11 +89,12 @@ enum { HEADING, CODE_LABEL, MESSAGE_BOX, TRACE_LABEL, TRACE_BOX, BUTTON };
         wide[0] = 0;
         MultiByteToWideChar(GetACP(), 0, message, -1, wide, MESSAGE_SIZE - 1);
         wide[MESSAGE_SIZE - 1] = 0;
-        label_font = CreateFontA(13, 0, 0, 0, 400, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Tahoma");
+        label_font =
+            CreateFontA(px(13), 0, 0, 0, 400, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Tahoma");
     }
     if (label_font)
-        text_font = CreateFontA(14, 0, 0, 0, 400, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, FIXED_PITCH,
-                                "Courier New");
+        text_font = CreateFontA(px(14), 0, 0, 0, 400, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0,
+                                FIXED_PITCH, "Courier New");
     if (text_font) {
         WNDCLASSEXA wc{};
         wc.cbSize = sizeof wc;
@@ -93,8 +107,9 @@ enum { HEADING, CODE_LABEL, MESSAGE_BOX, TRACE_LABEL, TRACE_BOX, BUTTON };
         wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         wc.lpszClassName = "err_dlg";
         if (RegisterClassExA(&wc) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS)
-            dialog = CreateWindowExA(0, "err_dlg", caption, WS_OVERLAPPED, CW_USEDEFAULT,
-                                     CW_USEDEFAULT, 640, 480, nullptr, nullptr, instance, nullptr);
+            dialog =
+                CreateWindowExA(0, "err_dlg", caption, WS_OVERLAPPED, CW_USEDEFAULT, CW_USEDEFAULT,
+                                px(640), px(480), nullptr, nullptr, instance, nullptr);
     }
     if (dialog) {
         built = true;
@@ -102,11 +117,12 @@ enum { HEADING, CODE_LABEL, MESSAGE_BOX, TRACE_LABEL, TRACE_BOX, BUTTON };
         for (int i = 0; i < 6 && built; ++i) {
             const control_t& c = controls[i];
             HMENU id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(c.id));
-            windows[i] = i == MESSAGE_BOX
-                             ? CreateWindowExW(c.ex_style, L"EDIT", wide, c.style, c.x, c.y,
-                                               c.width, c.height, dialog, id, instance, nullptr)
-                             : CreateWindowExA(c.ex_style, c.cls, texts[i], c.style, c.x, c.y,
-                                               c.width, c.height, dialog, id, instance, nullptr);
+            windows[i] =
+                i == MESSAGE_BOX
+                    ? CreateWindowExW(c.ex_style, L"EDIT", wide, c.style, px(c.x), px(c.y),
+                                      px(c.width), px(c.height), dialog, id, instance, nullptr)
+                    : CreateWindowExA(c.ex_style, c.cls, texts[i], c.style, px(c.x), px(c.y),
+                                      px(c.width), px(c.height), dialog, id, instance, nullptr);
             built = windows[i] != nullptr;
             if (built)
                 SendMessageW(windows[i], WM_SETFONT,

@@ -448,3 +448,31 @@ TEST_F(MainWindowTest, AWindowOpenedOnAFolderNavigatesOnceSoBackLeadsNowhere) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(MainWindowTest, MovedToAMonitorOfAnotherScaleTheWindowLaysItselfOutAtThatScale) {
+    main_window_t* window = open();
+    ASSERT_EQ(window->dpi, 96);
+    RECT suggested{100, 50, 1500, 950};
+    SendMessageW(window->handle, WM_DPICHANGED, MAKEWPARAM(144, 144),
+                 reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(box(window_rect(window->handle)), box(suggested));
+    EXPECT_EQ(window->split, 300) << "the same width in 96-DPI units";
+    const RECT client = client_rect(window->handle);
+    const int w = client.right, h = client.bottom;
+    EXPECT_EQ(placed(window->tree->handle, window->handle), (box_t{0, 0, 450, h}));
+    EXPECT_EQ(placed(window->address->handle, window->handle), (box_t{456, 0, w - 456, 30}));
+    EXPECT_EQ(placed(window->eb_handle, window->handle), (box_t{456, 30, w - 456, h - 30}));
+    LOGFONTW font{};
+    GetObjectW(window->font.get(), sizeof font, &font);
+    EXPECT_EQ(font.lfHeight, 27);
+    EXPECT_EQ(window->tree->px(ROW_HEIGHT), 30);
+    // And back.
+    SendMessageW(window->handle, WM_DPICHANGED, MAKEWPARAM(96, 96),
+                 reinterpret_cast<LPARAM>(&suggested));
+    EXPECT_EQ(placed(window->address->handle, window->handle).at(3), 20);
+    EXPECT_FALSE(window->font);
+}
+
+} // namespace

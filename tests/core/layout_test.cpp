@@ -43,3 +43,30 @@ TEST(Layout, TheBarIsHitWhereItIsDrawn) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Scale, LengthsScaleRoundedOneWayAndAreUnchangedAt96) {
+    for (int n : {0, 1, 4, 5, 20, 24, -7, 1024}) EXPECT_EQ(scaled(n, 96), n);
+    EXPECT_EQ(scaled(20, 144), 30);
+    EXPECT_EQ(scaled(4, 144), 6);
+    EXPECT_EQ(scaled(5, 144), 8); // 7.5: halves away from zero
+    EXPECT_EQ(scaled(-5, 144), -8);
+    EXPECT_EQ(scaled(10, 120), 13); // 12.5
+    EXPECT_EQ(unscaled(450, 144), 300);
+    EXPECT_EQ(unscaled(scaled(123, 168), 168), 123);
+}
+
+TEST(Layout, PanesAt150PercentScaleTheBarAndTheSplitterButNotTheSplit) {
+    const main_layout_t l = layout_main_window(1500, 1100, 450, 144);
+    EXPECT_EQ(l.bar.x, 450);
+    EXPECT_EQ(l.bar.width, 6);
+    EXPECT_EQ(l.address.x, 456);
+    EXPECT_EQ(l.address.height, 30);
+    EXPECT_EQ(l.browser.y, 30);
+    EXPECT_EQ(splitter_in_reach(5000, 1500, 144), 1494);
+    EXPECT_TRUE(on_splitter(455, 450, 1500, 144));
+    EXPECT_FALSE(on_splitter(456, 450, 1500, 144));
+}
+
+} // namespace

@@ -126,22 +126,35 @@ void address_view_t::set_folder(const ITEMIDLIST* list) {
             BYTE saved[2] = {bytes[end], bytes[end + 1]};
             bytes[end] = bytes[end + 1] = 0;
             names.push_back(display_name_of(desktop.Get(), pidl.get()));
-            RECT r{0, 0, 0, 24};
+            RECT r{0, 0, 0, px(24)};
             measure(names.back().get(), r);
             widths.push_back(r.right);
             bytes[end] = saved[0];
             bytes[end + 1] = saved[1];
         }
-        for (const segment_rect_t& r : layout_segments(widths))
+        for (const segment_rect_t& r : layout_segments(widths, dpi))
             rects.push_back({r.left, r.top, r.right, r.bottom});
     }
     paint();
 }
 
+void address_view_t::set_dpi(int new_dpi, HFONT ui_font) {
+    dpi = new_dpi;
+    font = ui_font;
+    SelectObject(surface.mem_dc, font);
+    SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    SendMessageW(completions, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    // Every segment measured again in the new font.
+    const task_idlist shown = std::move(pidl);
+    names.clear();
+    rects.clear();
+    if (shown) set_folder(shown.get());
+}
+
 void address_view_t::resize(int width, int x) {
-    surface.resize(handle, width, 20);
-    MoveWindow(edit, 0, 0, width, 240, TRUE);
-    MoveWindow(handle, x, 0, width, 20, TRUE);
+    surface.resize(handle, width, px(20));
+    MoveWindow(edit, 0, 0, width, px(240), TRUE);
+    MoveWindow(handle, x, 0, width, px(20), TRUE);
     paint();
 }
 
@@ -154,8 +167,8 @@ void address_view_t::paint() {
         RECT r = rects[i];
         if (names[i]) DrawTextW(surface.mem_dc, names[i].get(), -1, &r, DT_SINGLELINE | DT_VCENTER);
         const int R = rects[i].right;
-        fill_triangle(surface.mem_dc, black, pack_point(R + 5, 5), pack_point(R + 5, 15),
-                      pack_point(R + 10, 10));
+        fill_triangle(surface.mem_dc, black, pack_point(R + px(5), px(5)),
+                      pack_point(R + px(5), px(15)), pack_point(R + px(10), px(10)));
     }
     InvalidateRect(handle, nullptr, TRUE);
 }
@@ -366,7 +379,7 @@ accessible_source_t address_view_t::describe() {
     s.state_of = [](LONG) { return LONG(STATE_SYSTEM_FOCUSABLE); };
     s.location_of = [this](LONG i, RECT& r) {
         r = rects[i];
-        r.bottom = std::min<LONG>(r.bottom, 20);
+        r.bottom = std::min<LONG>(r.bottom, px(20));
         MapWindowPoints(handle, HWND_DESKTOP, reinterpret_cast<POINT*>(&r), 2);
         return true;
     };

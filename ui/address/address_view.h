@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/scale.h"
 #include "ui/pane_host.h"
 #include "win/accessible.h"
 #include "win/com.h"
@@ -32,6 +33,8 @@ struct address_view_t {
     bool swallow_return = false;               // Enter chose from the drop-down
     accessible_holder_t accessible;
 
+    int dpi = BASE_DPI;
+
     address_view_t(HWND parent, HFONT ui_font, pane_host_t pane_host);
     ~address_view_t();
     address_view_t(const address_view_t&) = delete;
@@ -43,6 +46,9 @@ struct address_view_t {
     void set_folder(const ITEMIDLIST* list);
     void resize(int width, int x);
     void paint();
+    // Another scale: lengths and the font follow, every segment measured again.
+    void set_dpi(int new_dpi, HFONT ui_font);
+    int px(int length) const { return scaled(length, dpi); }
 
     // The editor on the current folder's path, all of it selected, with the focus.
     void open_editor();

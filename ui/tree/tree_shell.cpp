@@ -128,7 +128,7 @@ bool tree_view_t::menu_message(UINT message, WPARAM wparam, LPARAM lparam, LRESU
 void tree_view_t::start_rename(tree_node_t* node) {
     const auto at = std::find(page_rows.begin(), page_rows.end(), node);
     if (at == page_rows.end() || !node->parent) return;
-    const int y = ROW_HEIGHT * int(at - page_rows.begin());
+    const int y = px(ROW_HEIGHT) * int(at - page_rows.begin());
     RECT client;
     GetClientRect(handle, &client);
     renaming = node->id;
@@ -139,8 +139,9 @@ void tree_view_t::start_rename(tree_node_t* node) {
                      reinterpret_cast<WPARAM>(GetCurrentObject(surface.mem_dc, OBJ_FONT)), FALSE);
         SetWindowSubclass(rename_box, rename_box_proc, 1, reinterpret_cast<DWORD_PTR>(this));
     }
-    const int left = INDENT * node->depth + 18;
-    MoveWindow(rename_box, left, y, std::max(40, int(client.right) - 22 - left), ROW_HEIGHT, TRUE);
+    const int left = px(INDENT) * node->depth + px(18);
+    MoveWindow(rename_box, left, y, std::max(px(40), int(client.right) - px(22) - left),
+               px(ROW_HEIGHT), TRUE);
     SetWindowTextW(rename_box, node->name ? node->name.get() : L"");
     ShowWindow(rename_box, SW_SHOW);
     SetFocus(rename_box);
@@ -254,7 +255,7 @@ tree_node_t* tree_view_t::row_at(POINT screen) {
     RECT client;
     GetClientRect(handle, &client);
     if (p.y < 0 || p.x < 0 || p.x >= client.right) return nullptr;
-    const std::size_t index = std::size_t(p.y / ROW_HEIGHT);
+    const std::size_t index = std::size_t(p.y / px(ROW_HEIGHT));
     return index < page_rows.size() ? page_rows[index] : nullptr;
 }
 
@@ -266,9 +267,9 @@ void tree_view_t::drag_over(IDataObject* data, DWORD keys, POINT at, DWORD* effe
     GetClientRect(handle, &client);
     const ULONGLONG now = GetTickCount64();
     if (now - drag_scrolled_at > 100 &&
-        (p.y < ROW_HEIGHT / 2 || p.y > client.bottom - ROW_HEIGHT / 2)) {
+        (p.y < px(ROW_HEIGHT) / 2 || p.y > client.bottom - px(ROW_HEIGHT) / 2)) {
         drag_scrolled_at = now;
-        const int step = p.y < ROW_HEIGHT / 2 ? -1 : 1;
+        const int step = p.y < px(ROW_HEIGHT) / 2 ? -1 : 1;
         set_position(std::clamp(scroll_info.nPos + step, 0, int(scroll_info.nMax)));
     }
 

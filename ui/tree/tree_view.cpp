@@ -153,7 +153,8 @@ LRESULT tree_view_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
             node = focus_node;
             const auto row = std::find(page_rows.begin(), page_rows.end(), node);
             if (!node || row == page_rows.end()) return 0;
-            at = {INDENT * node->depth + 24, ROW_HEIGHT * int(row - page_rows.begin()) + 16};
+            at = {px(INDENT) * node->depth + px(24),
+                  px(ROW_HEIGHT) * int(row - page_rows.begin()) + px(16)};
             ClientToScreen(handle, &at);
         } else {
             node = row_at(at);
@@ -188,13 +189,14 @@ void tree_view_t::on_button_down(int x, int y) {
     RECT client;
     GetClientRect(handle, &client);
     const int right = client.right;
-    const std::size_t index = static_cast<std::size_t>(y / ROW_HEIGHT);
+    const std::size_t index = static_cast<std::size_t>(y / px(ROW_HEIGHT));
     if (y < 0 || index >= page_rows.size()) return;
     tree_node_t* node = page_rows[index];
     const int d = node->depth;
 
-    if (INDENT * d <= x && x < INDENT * d + 20) toggle_expanded(node);
-    if (INDENT * d + 20 <= x && x < right - 21) {
+    const int indent = px(INDENT) * d;
+    if (indent <= x && x < indent + px(20)) toggle_expanded(node);
+    if (indent + px(20) <= x && x < right - px(21)) {
         set_focus_node(node);
         // The browser may report the navigation, and so rebuild the tree, before this
         // returns: nothing of the tree is used after it.
@@ -202,7 +204,7 @@ void tree_view_t::on_button_down(int x, int y) {
         SetCapture(handle);
         name_pressed = true;
     }
-    if (right - 21 <= x && x < right - 1) toggle_pin(node);
+    if (right - px(21) <= x && x < right - px(1)) toggle_pin(node);
 }
 
 void tree_view_t::toggle_expanded(tree_node_t* node) {
@@ -260,7 +262,7 @@ void tree_view_t::rebuild_visible_rows() {
 void tree_view_t::rebuild_page_rows() {
     RECT client;
     GetClientRect(handle, &client);
-    const int R = client.bottom / ROW_HEIGHT;
+    const int R = client.bottom / px(ROW_HEIGHT);
     scroll_info.nMin = 0;
     scroll_info.nMax = scroll_max(visible_rows.size(), R);
     // Fewer rows than before (a collapse far down) must not leave an empty page.
@@ -295,6 +297,13 @@ void tree_view_t::page_rebuild() {
     paint();
 }
 
+void tree_view_t::set_dpi(int new_dpi, HFONT font) {
+    dpi = new_dpi;
+    SelectObject(surface.mem_dc, font);
+    if (rename_box) SendMessageW(rename_box, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    page_rebuild();
+}
+
 void tree_view_t::resize(int width, int height) {
     surface.resize(handle, width, height);
     MoveWindow(handle, 0, 0, width, height, TRUE);
@@ -308,55 +317,56 @@ void tree_view_t::paint() {
     fill(surface.mem_dc, 0, 0, client.right, client.bottom, white);
     for (std::size_t i = 0; i < page_rows.size(); ++i) {
         const tree_node_t* n = page_rows[i];
-        const int y = ROW_HEIGHT * static_cast<int>(i);
+        const int y = px(ROW_HEIGHT) * static_cast<int>(i);
+        const int h = px(20), edge = px(1), bottom = y + h - edge;
         if (n->current) {
-            fill(surface.mem_dc, 0, y, right - 1, y + 20, pale);
-            fill(surface.mem_dc, 0, y, right - 1, y + 1, light);
-            fill(surface.mem_dc, 0, y, 1, y + 20, light);
-            fill(surface.mem_dc, 0, y + 19, right - 1, y + 20, mid);
-            fill(surface.mem_dc, right - 1, y, right, y + 20, pale);
+            fill(surface.mem_dc, 0, y, right - edge, y + h, pale);
+            fill(surface.mem_dc, 0, y, right - edge, y + edge, light);
+            fill(surface.mem_dc, 0, y, edge, y + h, light);
+            fill(surface.mem_dc, 0, bottom, right - edge, y + h, mid);
+            fill(surface.mem_dc, right - edge, y, right, y + h, pale);
         } else if (n->pinned) {
-            fill(surface.mem_dc, 0, y, right - 1, y + 20, mid);
-            fill(surface.mem_dc, 0, y, right - 1, y + 1, pale);
-            fill(surface.mem_dc, 0, y, 1, y + 20, pale);
-            fill(surface.mem_dc, 0, y + 19, right - 1, y + 20, dark);
-            fill(surface.mem_dc, right - 2, y, right - 1, y + 20, dark);
+            fill(surface.mem_dc, 0, y, right - edge, y + h, mid);
+            fill(surface.mem_dc, 0, y, right - edge, y + edge, pale);
+            fill(surface.mem_dc, 0, y, edge, y + h, pale);
+            fill(surface.mem_dc, 0, bottom, right - edge, y + h, dark);
+            fill(surface.mem_dc, right - 2 * edge, y, right - edge, y + h, dark);
         } else {
-            fill(surface.mem_dc, 0, y, right - 1, y + 20, white);
+            fill(surface.mem_dc, 0, y, right - edge, y + h, white);
         }
 
         // The glyph and text coordinates are 16-bit, as the packed points are.
-        const short X = static_cast<short>(INDENT * n->depth);
+        const short X = static_cast<short>(px(INDENT) * n->depth);
         const short Y = static_cast<short>(y);
+        const auto at = [&](int dx, int dy) { return pack_point(X + px(dx), Y + px(dy)); };
         // A folder being read, or that could not be read, has a grey glyph.
         const color_t glyph = n->reading || n->unreadable ? dark : black;
         if (n->expanded)
-            fill_triangle(surface.mem_dc, glyph, pack_point(X + 14, Y + 6),
-                          pack_point(X + 6, Y + 14), pack_point(X + 14, Y + 14));
+            fill_triangle(surface.mem_dc, glyph, at(14, 6), at(6, 14), at(14, 14));
         else
-            fill_triangle(surface.mem_dc, glyph, pack_point(X + 5, Y + 5),
-                          pack_point(X + 5, Y + 15), pack_point(X + 10, Y + 10));
+            fill_triangle(surface.mem_dc, glyph, at(5, 5), at(5, 15), at(10, 10));
 
         if (n->name) {
-            RECT box{static_cast<short>(X + 20), Y, static_cast<short>(right - 22),
-                     static_cast<short>(Y + 20)};
+            RECT box{static_cast<short>(X + px(20)), Y, static_cast<short>(right - px(22)),
+                     static_cast<short>(Y + h)};
             DrawTextW(surface.mem_dc, n->name.get(), -1, &box,
                       DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
         }
 
-        fill(surface.mem_dc, right - 16, Y + 3, right - 6, Y + 14, black);
-        fill(surface.mem_dc, right - 13, Y + 3, right - 9, Y + 19, black);
-        if (!n->pinned) fill(surface.mem_dc, right - 15, Y + 4, right - 7, Y + 13, white);
+        fill(surface.mem_dc, right - px(16), Y + px(3), right - px(6), Y + px(14), black);
+        fill(surface.mem_dc, right - px(13), Y + px(3), right - px(9), Y + px(19), black);
+        if (!n->pinned)
+            fill(surface.mem_dc, right - px(15), Y + px(4), right - px(7), Y + px(13), white);
         // The row files would be dropped into, framed.
         if (drop_row && n->id == drop_row) {
-            fill(surface.mem_dc, 0, y, right - 1, y + 1, black);
-            fill(surface.mem_dc, 0, y + 19, right - 1, y + 20, black);
-            fill(surface.mem_dc, 0, y, 1, y + 20, black);
-            fill(surface.mem_dc, right - 2, y, right - 1, y + 20, black);
+            fill(surface.mem_dc, 0, y, right - edge, y + edge, black);
+            fill(surface.mem_dc, 0, bottom, right - edge, y + h, black);
+            fill(surface.mem_dc, 0, y, edge, y + h, black);
+            fill(surface.mem_dc, right - 2 * edge, y, right - edge, y + h, black);
         }
         // The keyboard's row, only while the keys come here.
         if (n == focus_node && GetFocus() == handle) {
-            RECT box{X + 18, y + 1, right - 21, y + 19};
+            RECT box{X + px(18), y + edge, right - px(21), bottom};
             if (box.right > box.left) DrawFocusRect(surface.mem_dc, &box);
         }
     }
@@ -560,7 +570,7 @@ int tree_view_t::listed_index(const tree_node_t* node) const {
 int tree_view_t::page_size() const {
     RECT client;
     GetClientRect(handle, &client);
-    return std::max(1, int(client.bottom / ROW_HEIGHT));
+    return std::max(1, int(client.bottom / px(ROW_HEIGHT)));
 }
 
 void tree_view_t::set_focus_node(tree_node_t* node) {
@@ -692,8 +702,8 @@ accessible_source_t tree_view_t::describe() {
         if (at == page_rows.end()) return false;
         RECT client;
         GetClientRect(handle, &client);
-        const int y = ROW_HEIGHT * int(at - page_rows.begin());
-        r = {0, y, client.right, y + ROW_HEIGHT};
+        const int y = px(ROW_HEIGHT) * int(at - page_rows.begin());
+        r = {0, y, client.right, y + px(ROW_HEIGHT)};
         MapWindowPoints(handle, HWND_DESKTOP, reinterpret_cast<POINT*>(&r), 2);
         return true;
     };

@@ -12,6 +12,7 @@
 
 #include "core/idlist.h"
 #include "core/rows.h"
+#include "core/scale.h"
 #include "ui/pane_host.h"
 #include "ui/tree/enumerator.h"
 #include "ui/tree/tree_node.h"
@@ -68,6 +69,8 @@ struct tree_view_t {
     ULONGLONG drop_row_since = 0, drag_scrolled_at = 0;
     bool show_hidden = false;
 
+    int dpi = BASE_DPI;
+
     tree_view_t(HWND parent, HFONT font, pane_host_t pane_host);
     ~tree_view_t();
     tree_view_t(const tree_view_t&) = delete;
@@ -81,6 +84,10 @@ struct tree_view_t {
     void rebuild_page_rows();
     void paint();
     void resize(int width, int height);
+    // Another scale (a window moved to another monitor): lengths and the font follow.
+    void set_dpi(int new_dpi, HFONT font);
+    // A length of the 96-DPI design at the pane's scale.
+    int px(int length) const { return scaled(length, dpi); }
 
     // Marks the folder the browser now shows, enumerating the folders on the way.
     void show_folder(const ITEMIDLIST* list);
