@@ -44,8 +44,15 @@ HRESULT ebe_t::OnViewCreated(IShellView* created) {
 
 HRESULT ebe_t::OnNavigationComplete(PCIDLIST_ABSOLUTE completed) {
     if (completed) shown = idlist_copy(completed);
+    // A file asked for: its folder shows, the file selected in it.
+    if (mw && mw->select_after) {
+        if (view)
+            view->SelectItem(mw->select_after.get(),
+                             SVSI_SELECT | SVSI_FOCUSED | SVSI_ENSUREVISIBLE | SVSI_DESELECTOTHERS);
+        mw->select_after.reset();
+    }
     const HWND focus = GetFocus();
-    if (keys_stay && IsWindow(keys_stay) && focus != keys_stay &&
+    if (mw && keys_stay && IsWindow(keys_stay) && focus != keys_stay &&
         (focus == mw->eb_handle || IsChild(mw->eb_handle, focus)))
         SetFocus(keys_stay);
     keys_stay = nullptr;

@@ -45,7 +45,7 @@ main_window_t::main_window_t(const ITEMIDLIST* folder) {
     fatal_check(handle != nullptr, fatal_sites::main_window);
 
     const pane_host_t host{
-        [this](const ITEMIDLIST* folder) { eb->BrowseToIDList(folder, 0); },
+        [this](const ITEMIDLIST* folder) { go_to(folder); },
         [this](const ITEMIDLIST* folder, bool pinned) { on_pin_changed(folder, pinned); },
         [this](const ITEMIDLIST* from, const ITEMIDLIST* to) { on_pin_moved(from, to); },
         open_window_at,
@@ -78,7 +78,7 @@ main_window_t::main_window_t(const ITEMIDLIST* folder) {
     if (settings_file_size() != 0)
         load_settings(folder);
     else if (folder)
-        eb->BrowseToIDList(folder, 0);
+        go_to(folder);
     else
         browse_to_desktop();
 
@@ -98,6 +98,48 @@ void main_window_t::on_destroy() {
     ebe.Reset();
     eb_handle = nullptr; // nothing is laid out or saved any more
     if (main_windows.empty()) PostQuitMessage(0);
+}
+
+namespace {
+
+// Whether a list names something other than a folder: a file.
+bool names_a_file(const ITEMIDLIST* list) {
+    if (list->mkid.cb == 0) return false;
+    Microsoft::WRL::ComPtr<IShellFolder> parent;
+    const ITEMIDLIST* child = nullptr;
+    if (FAILED(SHBindToParent(list, IID_PPV_ARGS(&parent), &child))) return false;
+    SFGAOF attributes = SFGAO_FOLDER;
+    return SUCCEEDED(parent->GetAttributesOf(1, &child, &attributes)) &&
+           !(attributes & SFGAO_FOLDER);
+}
+
+// Whether a folder of the file system is known to be gone (not one on a share: asking
+// could wait on the network).
+bool is_gone(const ITEMIDLIST* list) {
+    wchar_t path[MAX_PATH] = L"";
+    if (!SHGetPathFromIDListW(list, path) || (path[0] == L'\\' && path[1] == L'\\')) return false;
+    return GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES;
+}
+
+} // namespace
+
+void main_window_t::go_to(const ITEMIDLIST* list) {
+    std::size_t items = idlist_count(list);
+    select_after.reset();
+    // A file: its folder, the file selected once the folder shows.
+    if (names_a_file(list)) {
+        const ITEMIDLIST* last = list;
+        for (std::size_t i = 1; i < items; ++i)
+            last = reinterpret_cast<const ITEMIDLIST*>(reinterpret_cast<const BYTE*>(last) +
+                                                       last->mkid.cb);
+        select_after = idlist_copy(last);
+        --items;
+    }
+    // A folder gone since (deleted, its drive unplugged): the nearest one still there.
+    task_idlist target = idlist_prefix(list, items);
+    while (target && target->mkid.cb != 0 && is_gone(target.get()))
+        target = idlist_prefix(target.get(), idlist_count(target.get()) - 1);
+    if (target) eb->BrowseToIDList(target.get(), 0);
 }
 
 void main_window_t::use_dpi(int scale) {
@@ -363,7 +405,7 @@ void main_window_t::load_settings(const ITEMIDLIST* instead) {
         // Nothing to restore: start where an empty file starts, so the first save
         // writes a folder that exists.
         if (instead)
-            eb->BrowseToIDList(instead, 0);
+            go_to(instead);
         else
             browse_to_desktop();
         return;
@@ -372,10 +414,10 @@ void main_window_t::load_settings(const ITEMIDLIST* instead) {
     restore_maximized = saved->trailer.maximized;
     restore_pins(saved->pins);
     if (instead) {
-        eb->BrowseToIDList(instead, 0);
+        go_to(instead);
     } else if (saved->folder) {
         const task_idlist folder = idlist_from_bytes(*saved->folder);
-        eb->BrowseToIDList(folder.get(), 0);
+        go_to(folder.get());
     } else {
         browse_to_desktop();
     }

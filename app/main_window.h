@@ -12,6 +12,7 @@
 
 #include "core/idlist.h"
 #include "core/scale.h"
+#include "win/com.h"
 #include "win/handle.h"
 
 struct tree_view_t;
@@ -32,6 +33,7 @@ struct main_window_t {
     bool restore_maximized = false; // the settings say so; shown maximised
     int dpi = 96;                   // the scale of the monitor it is on
     unique_font font;               // the UI font at that scale, when it is not 96 DPI's g_font
+    task_idlist select_after;       // a file to select in the list once its folder shows
 
     // A new window, shown, restored from the settings file (or on the desktop when the
     // file is empty), and in main_windows; on `folder` instead of the saved one when one
@@ -52,6 +54,9 @@ struct main_window_t {
 
     void browse_to_desktop();
     void layout();
+    // Where a list asks to go: a file's folder, with the file selected when it shows; for
+    // a folder that went, the nearest folder still there.
+    void go_to(const ITEMIDLIST* list);
     // `split` is kept in 96-DPI units, as the settings file has always held it.
     int split_pixels() const { return scaled(split, dpi); }
     void use_dpi(int scale);

@@ -581,11 +581,13 @@ std::wstring zelvon_path() {
     return program_folder() + L"\\zelvon.exe";
 }
 
-app_t::app_t(const std::wstring& arguments, const std::wstring& exe) {
+app_t::app_t(const std::wstring& arguments, const std::wstring& exe,
+             const std::wstring& working_folder) {
     // A window holding the capture during a drag takes every pointer move, also those
     // Wine makes up when the window under the real pointer changes: keep it off them all.
     SetCursorPos(GetSystemMetrics(SM_CXSCREEN) - 1, GetSystemMetrics(SM_CYSCREEN) - 1);
-    const std::wstring folder = exe.substr(0, exe.find_last_of(L"\\/"));
+    const std::wstring folder =
+        working_folder.empty() ? exe.substr(0, exe.find_last_of(L"\\/")) : working_folder;
     std::wstring command = L"\"" + exe + L"\"";
     if (!arguments.empty()) command += L" " + arguments;
     STARTUPINFOW startup{};

@@ -181,9 +181,10 @@ std::wstring zelvon_path();
 
 class app_t {
 public:
-    // Starts `exe` in its own folder with `arguments` as its command line after the
-    // program name.
-    explicit app_t(const std::wstring& arguments = L"", const std::wstring& exe = zelvon_path());
+    // Starts `exe` with `arguments` as its command line after the program name, in
+    // `working_folder` (the exe's own folder when empty).
+    explicit app_t(const std::wstring& arguments = L"", const std::wstring& exe = zelvon_path(),
+                   const std::wstring& working_folder = L"");
     // Ends a process still running (a hung or crashed run), so the next case finds the
     // settings file free.
     ~app_t();
