@@ -1,10 +1,14 @@
-// Out-of-process figures of zelvon.exe beside Wine's own file browser, taken as a user
-// waits for them: start-up until the first window lists its folder, the hand-over of a
-// second start, and the objects a process holds. Run under Wine with a display:
-//   bench_driver startup RUNS        start-up, fresh and with 20 pins, and explorer.exe
-//   bench_driver handover RUNS       a second start with a folder until its window lists it
-//   bench_driver mem-start zelvon|explorer   starts one on C:\windows, prints its pid
-//   bench_driver mem-windows N       opens (by the new-window message) or closes zelvon
+// Out-of-process figures of zelvon.exe beside Wine's own file browser and beside the floor
+// (floor.exe, the browser alone), taken as a user waits for them: start-up until the
+// first window lists its folder, the hand-over of a second start, and the objects a
+// process holds. Run under Wine with a display:
+//   bench_driver startup RUNS        start-up, fresh and with 20 pins, explorer.exe, floor
+//   bench_driver pins-wide RUNS      start-up with 20 pins among 30 000 sibling folders
+//                                    (made once in C:\zbench_wide), beside none pinned
+//   bench_driver handover RUNS       a second start with a folder until its window lists
+//                                    it, beside explorer.exe's start
+//   bench_driver mem-start zelvon|explorer|floor   starts one on C:\windows, prints its pid
+//   bench_driver mem-windows N [zelvon|floor]  opens (by the new-window message) or closes
 //                                    windows until N are open, each listing its folder
 //   bench_driver mem-count PID       GDI objects and windows of the process, and the
 //                                    GDI objects of each type
@@ -33,12 +37,23 @@ constexpr unsigned NEW_WINDOW_MESSAGE = 0x800A;
 constexpr DWORD POLL_MS = 3;
 const wchar_t EXPLORER[] = L"C:\\windows\\explorer.exe";
 const wchar_t FOLDER[] = L"C:\\windows";
+const wchar_t WIDE_PARENT[] = L"C:\\zbench_wide";
+constexpr int WIDE_CHILDREN = 30000;
 
-std::wstring zelvon_path() {
+// A program built beside this one.
+std::wstring sibling_path(const wchar_t* name) {
     wchar_t path[MAX_PATH] = L"";
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring folder = path;
-    return folder.substr(0, folder.find_last_of(L"\\/")) + L"\\zelvon.exe";
+    return folder.substr(0, folder.find_last_of(L"\\/") + 1) + name;
+}
+
+std::wstring zelvon_path() {
+    return sibling_path(L"zelvon.exe");
+}
+
+std::wstring floor_path() {
+    return sibling_path(L"floor.exe");
 }
 
 struct process_t {
@@ -79,10 +94,18 @@ std::wstring class_of(HWND window) {
     return name;
 }
 
-bool is_zelvon_window(HWND window) {
+// The programs that open more windows on the new-window message, by their windows.
+struct windowed_t {
+    const wchar_t* class_name;
+    const wchar_t* title;
+};
+const windowed_t ZELVON_WINDOWS{L"main_window", L"zelvon"};
+const windowed_t FLOOR_WINDOWS{L"floor", L"floor"};
+
+bool is_window_of(const windowed_t& program, HWND window) {
     wchar_t title[64] = L"";
     GetWindowTextW(window, title, 64);
-    return class_of(window) == L"main_window" && wcscmp(title, L"zelvon") == 0;
+    return class_of(window) == program.class_name && wcscmp(title, program.title) == 0;
 }
 
 // The visible top-level window of the process, other than those in `old`, whose list
@@ -137,14 +160,20 @@ int items_of(const std::wstring& path) {
     std::exit(1);
 }
 
-std::vector<std::uint8_t> pinned_settings() {
+// A settings file of one window on C:\windows with these folders pinned.
+std::vector<std::uint8_t> settings_pinning(const std::vector<std::wstring>& folders) {
     std::vector<item_list> pins;
-    for (const std::wstring& folder : pin_folders()) {
+    for (const std::wstring& folder : folders) {
         pins.push_back(parse_path(folder.c_str()));
         if (pins.back().empty()) fail("a folder to pin does not parse");
     }
-    if (pins.size() != 20) fail("fewer than 20 folders to pin");
     return encode_settings(300, RECT{0, 0, 1024, 768}, parse_path(FOLDER), pins);
+}
+
+std::vector<std::uint8_t> pinned_settings() {
+    const std::vector<std::wstring> folders = pin_folders();
+    if (folders.size() != 20) fail("fewer than 20 folders to pin");
+    return settings_pinning(folders);
 }
 
 // One start until the first window lists `items` items, then a clean close.
@@ -164,7 +193,7 @@ int bench_startup(int runs) {
     const std::vector<std::uint8_t> pins = pinned_settings();
     std::printf("start-up: %d runs of each, interleaved; %ls lists %d items\n", runs, FOLDER,
                 folder_items);
-    std::vector<double> fresh, fresh_folder, pinned, explorer;
+    std::vector<double> fresh, fresh_folder, pinned, explorer, floor;
     for (int run = -1; run < runs; ++run) { // run -1 warms the caches and is not kept
         delete_settings();
         const double a = start_until_listed(zelvon_path(), L"", desktop_items);
@@ -173,11 +202,13 @@ int bench_startup(int runs) {
         write_settings(pins);
         const double c = start_until_listed(zelvon_path(), L"", folder_items);
         const double d = start_until_listed(EXPLORER, FOLDER, folder_items);
+        const double e = start_until_listed(floor_path(), FOLDER, folder_items);
         if (run < 0) continue;
         fresh.push_back(a);
         fresh_folder.push_back(b);
         pinned.push_back(c);
         explorer.push_back(d);
+        floor.push_back(e);
     }
     delete_settings();
     print_figure("startup.zelvon.fresh", "zelvon, no settings file, the desktop", "ms", fresh);
@@ -185,10 +216,51 @@ int bench_startup(int runs) {
                  fresh_folder);
     print_figure("startup.zelvon.pins", "zelvon, 20 pins saved, C:\\windows saved", "ms", pinned);
     print_figure("startup.explorer", "explorer.exe C:\\windows", "ms", explorer);
+    print_figure("startup.floor", "floor.exe C:\\windows (the browser alone)", "ms", floor);
     print_figure("startup.ratio.fresh_folder", "ratio zelvon C:\\windows given / explorer", "x",
                  ratios(fresh_folder, explorer));
+    print_figure("startup.ratio.fresh_folder_floor", "ratio zelvon C:\\windows given / floor", "x",
+                 ratios(fresh_folder, floor));
+    print_figure("startup.ratio.explorer_floor", "ratio explorer / floor", "x",
+                 ratios(explorer, floor));
     print_figure("startup.ratio.pins", "ratio zelvon 20 pins / explorer", "x",
                  ratios(pinned, explorer));
+    return 0;
+}
+
+// Pins whose parent holds many folders, beside the same start with none pinned: restoring
+// them should not list that parent once per pin.
+int bench_pins_wide(int runs) {
+    const double making = now_ms();
+    const int made = make_wide_parent(WIDE_PARENT, WIDE_CHILDREN);
+    const double made_ms = now_ms() - making;
+    if (GetFileAttributesW(wide_child(WIDE_PARENT, WIDE_CHILDREN - 1).c_str()) ==
+        INVALID_FILE_ATTRIBUTES)
+        fail("the wide parent's folders could not be made");
+    const int folder_items = items_of(FOLDER);
+    const std::vector<std::uint8_t> none = settings_pinning({});
+    const std::vector<std::uint8_t> wide =
+        settings_pinning(wide_pin_folders(WIDE_PARENT, WIDE_CHILDREN));
+    std::printf("pins among %d folders: %d made in %.1f s; %d runs of each, interleaved\n",
+                WIDE_CHILDREN, made, made_ms / 1000, runs);
+    std::vector<double> unpinned, pinned;
+    for (int run = -1; run < runs; ++run) {
+        write_settings(none);
+        const double a = start_until_listed(zelvon_path(), L"", folder_items);
+        write_settings(wide);
+        const double b = start_until_listed(zelvon_path(), L"", folder_items);
+        if (run < 0) continue;
+        unpinned.push_back(a);
+        pinned.push_back(b);
+    }
+    delete_settings();
+    if (made > 0)
+        print_figure("pins_wide.made", "making the 30 000 folders (once per prefix)", "s",
+                     {made_ms / 1000});
+    print_figure("pins_wide.none", "zelvon, C:\\windows saved, no pins", "ms", unpinned);
+    print_figure("pins_wide.pins", "zelvon, C:\\windows saved, 20 pins among 30 000", "ms", pinned);
+    print_figure("pins_wide.ratio", "ratio 20 pins among 30 000 / no pins", "x",
+                 ratios(pinned, unpinned));
     return 0;
 }
 
@@ -215,14 +287,18 @@ int bench_handover(int runs) {
     const int items[2] = {items_of(targets[0]), items_of(targets[1])};
     if (items[0] == items[1] || items[0] <= 0) fail("the hand-over folders cannot be told apart");
 
+    const int folder_items = items_of(FOLDER);
     delete_settings();
     process_t first = start(zelvon_path(), L"");
     if (wait_listed(first, 0) < 0) fail("zelvon did not start");
     std::printf("hand-over: %d runs, a running zelvon, folders of %d and %d items in turn\n", runs,
                 items[0], items[1]);
 
-    std::vector<double> listed, exited;
+    // explorer.exe starts between the hand-overs, so that the two meet the same machine.
+    std::vector<double> listed, exited, explorer;
     for (int run = -1; run < runs; ++run) {
+        const double e = start_until_listed(EXPLORER, FOLDER, folder_items);
+        if (run >= 0) explorer.push_back(e);
         const int t = (run + 1) % 2;
         const std::vector<HWND> old = top_level_windows(first.id);
         process_t second = start(zelvon_path(), targets[t]);
@@ -245,6 +321,10 @@ int bench_handover(int runs) {
     delete_settings();
     print_figure("handover.listed", "second start until its window lists the folder", "ms", listed);
     print_figure("handover.exited", "second start until that process has ended", "ms", exited);
+    print_figure("handover.explorer", "explorer.exe C:\\windows, started in between", "ms",
+                 explorer);
+    print_figure("handover.ratio", "ratio hand-over until listed / explorer's start", "x",
+                 ratios(listed, explorer));
     return 0;
 }
 
@@ -290,7 +370,7 @@ int gdi_objects(DWORD process_id, std::string* kinds = nullptr) {
 }
 
 // Windows of the process, top-level and their descendants: most of its user objects.
-int windows_of(DWORD process_id) {
+int window_count(DWORD process_id) {
     int count = 0;
     for (HWND window : top_level_windows(process_id)) {
         ++count;
@@ -307,33 +387,42 @@ int mem_start(const std::wstring& which) {
     if (which == L"zelvon") {
         delete_settings();
         p = start(zelvon_path(), FOLDER);
-    } else {
+    } else if (which == L"floor") {
+        p = start(floor_path(), FOLDER);
+    } else if (which == L"explorer") {
         p = start(EXPLORER, FOLDER);
+    } else {
+        fail("mem-start takes zelvon, explorer or floor");
     }
     if (wait_listed(p, items) < 0) fail("no window listed C:\\windows");
     std::printf("pid %lu\n", p.id);
     return 0;
 }
 
-std::vector<HWND> zelvon_windows(DWORD* process_id) {
-    std::vector<HWND> found;
+std::vector<HWND> windows_of(const windowed_t& program, DWORD* process_id) {
+    struct search_t {
+        const windowed_t& program;
+        std::vector<HWND> found;
+    } search{program, {}};
     EnumWindows(
         [](HWND window, LPARAM param) -> BOOL {
-            if (is_zelvon_window(window))
-                reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
+            auto* s = reinterpret_cast<search_t*>(param);
+            if (is_window_of(s->program, window)) s->found.push_back(window);
             return TRUE;
         },
-        reinterpret_cast<LPARAM>(&found));
-    if (!found.empty()) GetWindowThreadProcessId(found.front(), process_id);
-    return found;
+        reinterpret_cast<LPARAM>(&search));
+    if (!search.found.empty()) GetWindowThreadProcessId(search.found.front(), process_id);
+    return search.found;
 }
 
-int mem_windows(int wanted) {
+int mem_windows(int wanted, const std::wstring& which) {
+    if (which != L"zelvon" && which != L"floor") fail("mem-windows takes zelvon or floor");
+    const windowed_t& program = which == L"floor" ? FLOOR_WINDOWS : ZELVON_WINDOWS;
     const int items = items_of(FOLDER);
     DWORD id = 0;
-    for (std::vector<HWND> windows = zelvon_windows(&id); int(windows.size()) < wanted;
-         windows = zelvon_windows(&id)) {
-        if (windows.empty()) fail("no zelvon window is open");
+    for (std::vector<HWND> windows = windows_of(program, &id); int(windows.size()) < wanted;
+         windows = windows_of(program, &id)) {
+        if (windows.empty()) fail("no window of the program is open");
         DWORD_PTR result = 0;
         SendMessageTimeoutW(windows.front(), NEW_WINDOW_MESSAGE, 0, 0, SMTO_NORMAL, WAIT_MS,
                             &result);
@@ -341,10 +430,10 @@ int mem_windows(int wanted) {
         if (!wait_until([&] { return listed_window(id, items, old) != nullptr; }))
             fail("a new window did not list its folder");
     }
-    std::vector<HWND> windows = zelvon_windows(&id);
+    std::vector<HWND> windows = windows_of(program, &id);
     for (std::size_t i = std::size_t(std::max(wanted, 1)); i < windows.size(); ++i)
         PostMessageW(windows[i], WM_CLOSE, 0, 0);
-    if (!wait_until([&] { return int(zelvon_windows(&id).size()) <= std::max(wanted, 1); }))
+    if (!wait_until([&] { return int(windows_of(program, &id).size()) <= std::max(wanted, 1); }))
         fail("the windows did not close");
     return 0;
 }
@@ -352,7 +441,7 @@ int mem_windows(int wanted) {
 int mem_count(DWORD process_id) {
     std::string kinds;
     const int gdi = gdi_objects(process_id, &kinds);
-    std::printf("gdi %d windows %d types%s\n", gdi, windows_of(process_id), kinds.c_str());
+    std::printf("gdi %d windows %d types%s\n", gdi, window_count(process_id), kinds.c_str());
     return 0;
 }
 
@@ -371,12 +460,14 @@ int wmain(int argc, wchar_t** argv) {
     const std::wstring command = argc > 1 ? argv[1] : L"";
     const long n = argc > 2 ? std::wcstol(argv[2], nullptr, 10) : 0;
     if (command == L"startup") return bench_startup(n > 0 ? int(n) : 7);
+    if (command == L"pins-wide") return bench_pins_wide(n > 0 ? int(n) : 7);
     if (command == L"handover") return bench_handover(n > 0 ? int(n) : 7);
     if (command == L"mem-start" && argc > 2) return mem_start(argv[2]);
-    if (command == L"mem-windows") return mem_windows(int(n));
+    if (command == L"mem-windows") return mem_windows(int(n), argc > 3 ? argv[3] : L"zelvon");
     if (command == L"mem-count") return mem_count(DWORD(n));
     if (command == L"mem-close") return mem_close(DWORD(n));
-    std::fprintf(stderr, "usage: bench_driver startup|handover RUNS | mem-start zelvon|explorer | "
-                         "mem-windows N | mem-count PID | mem-close PID\n");
+    std::fprintf(stderr, "usage: bench_driver startup|pins-wide|handover RUNS | "
+                         "mem-start zelvon|explorer|floor | mem-windows N [zelvon|floor] | "
+                         "mem-count PID | mem-close PID\n");
     return 2;
 }
