@@ -14,6 +14,15 @@ std::vector<segment_rect_t> layout_segments(const std::vector<int>& widths, int 
     return rects;
 }
 
+segment_fit_t fit_segments(const std::vector<segment_rect_t>& rects, int width, int gap, int marker,
+                           int room) {
+    if (rects.empty() || rects.back().right + gap + room <= width) return {};
+    const int end = rects.back().right + gap;
+    std::size_t first = rects.size() - 1;
+    while (first > 0 && marker + end - rects[first - 1].left + room <= width) --first;
+    return {first, rects[first].left - marker, true};
+}
+
 int segment_at(const std::vector<segment_rect_t>& rects, int x, int y) {
     for (std::size_t i = 0; i < rects.size(); ++i) {
         const segment_rect_t& r = rects[i];

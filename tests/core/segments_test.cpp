@@ -49,3 +49,24 @@ TEST(Segments, ALineBreakTurnsTheTextIntoAPath) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Segments, WhenTheyDoNotFitTheLeadingOnesGiveWayBehindAMarker) {
+    const auto rects = layout_segments({60, 45, 80, 200});
+    // All fit with room to spare: nothing moves.
+    const segment_fit_t all = fit_segments(rects, 600, 16, 24, 40);
+    EXPECT_FALSE(all.marker);
+    EXPECT_EQ(all.first, 0u);
+    // 400 wide: the last two (80 and 200, and their gaps) fit after the marker, not three.
+    const segment_fit_t some = fit_segments(rects, 400, 16, 24, 40);
+    EXPECT_TRUE(some.marker);
+    EXPECT_EQ(some.first, 2u);
+    EXPECT_EQ(rects[2].left - some.shift, 24);
+    // Too narrow for even the last: it is still the one shown, right after the marker.
+    const segment_fit_t last = fit_segments(rects, 100, 16, 24, 40);
+    EXPECT_EQ(last.first, 3u);
+    EXPECT_EQ(rects[3].left - last.shift, 24);
+}
+
+} // namespace

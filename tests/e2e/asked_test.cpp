@@ -2,6 +2,9 @@
 // relative to where zelvon was started.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "checks.h"
 #include "driver.h"
 
@@ -72,4 +75,36 @@ TEST(AskedFor, RelativePathsAreTakenFromTheFolderZelvonWasStartedIn) {
         first.main_windows()[0] == window ? first.main_windows()[1] : first.main_windows()[0];
     expect_browser_shows(added, parse_path(L"C:\\windows\\system32"));
     close_all_and_read(first);
+}
+
+TEST(AskedFor, ADeepFolderKeepsItsOwnSegmentWholeAndTheBarsEndStillOpensTheEditor) {
+    std::wstring deep = L"C:\\zdeep";
+    std::vector<std::wstring> made{deep};
+    CreateDirectoryW(deep.c_str(), nullptr);
+    for (int level = 1; level <= 5; ++level) {
+        deep += L"\\a folder with a rather long name, level " + std::to_wstring(level);
+        CreateDirectoryW(deep.c_str(), nullptr);
+        made.push_back(deep);
+    }
+    const item_list folder = parse_path(deep.c_str());
+    delete_settings();
+    {
+        app_t app(L"\"" + deep + L"\"");
+        HWND window = app.wait_for_window();
+        ASSERT_TRUE(window);
+        expect_browser_shows(window, folder);
+        HWND bar = find_panes(window).address;
+        // Fewer arrowheads than segments: the leading ones gave way; the last stays.
+        EXPECT_TRUE(wait_until([&] {
+            const int shown = arrowhead_count(snapshot_t(bar));
+            return shown >= 1 && shown < item_count(folder);
+        }));
+        // The bar's right end is bar, not a segment: it opens the editor on the path.
+        HWND editor = find_child(bar, L"Edit");
+        send_click(bar, client_rect(bar).right - 5, 10);
+        EXPECT_TRUE(wait_until([&] { return IsWindowVisible(editor) != FALSE; }));
+        EXPECT_EQ(window_text(editor), deep);
+        close_and_read(app, window);
+    }
+    for (auto it = made.rbegin(); it != made.rend(); ++it) RemoveDirectoryW(it->c_str());
 }

@@ -120,8 +120,20 @@ void expect_rows_consistent(tree_view_t* tree) {
     ASSERT_EQ(all, tree->all_nodes);
     std::vector<tree_node_t*> visible;
     int current = 0;
+    // Hidden folders are left out unless shown, pinned or on the way to such a one.
+    const auto wanted = [&](const tree_node_t* hidden) {
+        for (const tree_node_t* n : all)
+            for (const tree_node_t* up = n; up && (n->current || n->pinned); up = up->parent)
+                if (up == hidden) return true;
+        return false;
+    };
+    const auto left_out = [&](const tree_node_t* node) {
+        for (; node && !tree->show_hidden; node = node->parent)
+            if (node->hidden && !wanted(node)) return true;
+        return false;
+    };
     for (tree_node_t* node : all) {
-        if (node->is_shown()) visible.push_back(node);
+        if (node->is_shown() && !left_out(node)) visible.push_back(node);
         current += node->current;
         if (node->parent) {
             ASSERT_EQ(node->depth, node->parent->depth + 1);

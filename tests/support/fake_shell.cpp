@@ -80,7 +80,8 @@ public:
         if (!out) return E_POINTER;
         *out = nullptr;
         ++folder->enumerations;
-        if (owner || flags != SHCONTF_FOLDERS) ++calls->unexpected;
+        const bool with_hidden = flags == (SHCONTF_FOLDERS | SHCONTF_INCLUDEHIDDEN);
+        if (owner || (flags != SHCONTF_FOLDERS && !with_hidden)) ++calls->unexpected;
         if (folder->delay_ms) Sleep(folder->delay_ms); // a slow share or a sleeping drive
         switch (folder->fail_enum) {
         case enum_failure_t::error:
@@ -92,7 +93,8 @@ public:
         }
         std::vector<id_bytes_t> snapshot;
         snapshot.reserve(folder->children.size());
-        for (const auto& child : folder->children) snapshot.push_back(child->id);
+        for (const auto& child : folder->children)
+            if (with_hidden || !child->hidden) snapshot.push_back(child->id);
         *out = new fake_enum_t(std::move(snapshot), 0);
         return S_OK;
     }
@@ -151,11 +153,14 @@ public:
     // Only whether a folder is the file system's is asked.
     HRESULT STDMETHODCALLTYPE GetAttributesOf(UINT count, PCUITEMID_CHILD_ARRAY items,
                                               SFGAOF* attributes) override {
-        if (count != 1 || !items || !attributes || *attributes != SFGAO_FILESYSTEM)
+        if (count != 1 || !items || !attributes ||
+            (*attributes != SFGAO_FILESYSTEM && *attributes != SFGAO_HIDDEN))
             return unexpected();
         fake_folder_t* target = walk(folder.get(), reinterpret_cast<const std::uint8_t*>(items[0]));
         if (!target) return E_INVALIDARG;
-        *attributes = target->virtual_folder ? 0 : SFGAO_FILESYSTEM;
+        *attributes = *attributes == SFGAO_HIDDEN ? (target->hidden ? SFGAO_HIDDEN : 0)
+                      : target->virtual_folder    ? 0
+                                                  : SFGAO_FILESYSTEM;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE GetUIObjectOf(HWND, UINT, PCUITEMID_CHILD_ARRAY, REFIID, UINT*,

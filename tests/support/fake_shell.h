@@ -47,6 +47,7 @@ struct fake_folder_t : std::enable_shared_from_this<fake_folder_t> {
     bool fail_bind = false;
     bool virtual_folder = false; // not the file system's: it lists what is reachable now
     DWORD delay_ms = 0;          // how long its enumeration takes
+    bool hidden = false;         // listed only when hidden items are asked for
     bool fail_name = false;      // GetDisplayNameOf of this folder's item fails
     enum_failure_t fail_enum = enum_failure_t::none;
     std::atomic<int> enumerations = 0; // EnumObjects calls on this folder, failed ones included

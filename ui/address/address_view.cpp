@@ -48,6 +48,7 @@ address_view_t::address_view_t(HWND parent, HFONT ui_font, pane_host_t pane_host
         RECT r{0, 0, 0, 24};
         measure(names.back().get(), r);
         rects.push_back(r);
+        widths.push_back(r.right);
     }
     paint();
 }
@@ -107,19 +108,18 @@ void address_view_t::set_folder(const ITEMIDLIST* list) {
              a += idlist_read_u16(a), b += idlist_read_u16(b))
             ++shared;
     std::vector<task_string> old_names = std::move(names);
-    std::vector<RECT> old_rects = std::move(rects);
+    const std::vector<int> old_widths = std::move(widths);
     names.clear();
-    rects.clear();
+    widths.clear();
     pidl = std::move(copy);
     if (pidl) {
         // Each prefix is named in place: a terminator written after item k turns the
         // one copy into the list of the first k + 1 items for a moment.
         auto* bytes = reinterpret_cast<BYTE*>(pidl.get());
-        std::vector<int> widths;
         for (std::size_t end = 0; idlist_read_u16(bytes + end) != 0;) {
             end += idlist_read_u16(bytes + end);
             if (names.size() < shared) {
-                widths.push_back(old_rects[names.size()].right - old_rects[names.size()].left);
+                widths.push_back(old_widths[names.size()]);
                 names.push_back(std::move(old_names[names.size()]));
                 continue;
             }
@@ -132,10 +132,27 @@ void address_view_t::set_folder(const ITEMIDLIST* list) {
             bytes[end] = saved[0];
             bytes[end + 1] = saved[1];
         }
-        for (const segment_rect_t& r : layout_segments(widths, dpi))
-            rects.push_back({r.left, r.top, r.right, r.bottom});
     }
+    place_segments();
     paint();
+}
+
+void address_view_t::place_segments() {
+    rects.clear();
+    const std::vector<segment_rect_t> laid = layout_segments(widths, dpi);
+    RECT client;
+    GetClientRect(handle, &client);
+    // Too deep for the bar: the leading segments give way behind the marker, so that the
+    // current folder's stays whole and there is bar left to click for the editor.
+    const segment_fit_t fit =
+        fit_segments(laid, client.right, px(SEGMENT_GAP), px(MARKER_WIDTH), px(CLICK_ROOM));
+    first_shown = fit.first;
+    for (std::size_t i = 0; i < laid.size(); ++i) {
+        const segment_rect_t& r = laid[i];
+        rects.push_back(i < first_shown
+                            ? RECT{}
+                            : RECT{r.left - fit.shift, r.top, r.right - fit.shift, r.bottom});
+    }
 }
 
 void address_view_t::set_dpi(int new_dpi, HFONT ui_font) {
@@ -147,7 +164,7 @@ void address_view_t::set_dpi(int new_dpi, HFONT ui_font) {
     // Every segment measured again in the new font.
     const task_idlist shown = std::move(pidl);
     names.clear();
-    rects.clear();
+    widths.clear();
     if (shown) set_folder(shown.get());
 }
 
@@ -155,6 +172,7 @@ void address_view_t::resize(int width, int x) {
     surface.resize(handle, width, px(20));
     MoveWindow(edit, 0, 0, width, px(240), TRUE);
     MoveWindow(handle, x, 0, width, px(20), TRUE);
+    if (!widths.empty()) place_segments();
     paint();
 }
 
@@ -163,7 +181,12 @@ void address_view_t::paint() {
     GetClientRect(handle, &client);
     const color_t white{1.0f, 1.0f, 1.0f}, black{0.0f, 0.0f, 0.0f};
     gradient_rect(surface.mem_dc, client, white, white);
-    for (std::size_t i = 0; i < names.size(); ++i) {
+    if (first_shown > 0) {
+        // The marker of the segments that gave way.
+        RECT marker{0, 0, px(MARKER_WIDTH), px(SEGMENT_HEIGHT)};
+        DrawTextW(surface.mem_dc, L"\u00AB", 1, &marker, DT_SINGLELINE | DT_VCENTER | DT_CENTER);
+    }
+    for (std::size_t i = first_shown; i < names.size(); ++i) {
         RECT r = rects[i];
         if (names[i]) DrawTextW(surface.mem_dc, names[i].get(), -1, &r, DT_SINGLELINE | DT_VCENTER);
         const int R = rects[i].right;
@@ -174,6 +197,8 @@ void address_view_t::paint() {
 }
 
 void address_view_t::click(int x, int y) {
+    if (first_shown > 0 && x < px(MARKER_WIDTH) && y >= 0 && y < px(SEGMENT_HEIGHT))
+        return hidden_segments_menu();
     std::vector<segment_rect_t> hit_rects;
     for (const RECT& r : rects) hit_rects.push_back({r.left, r.top, r.right, r.bottom});
     const int i = segment_at(hit_rects, x, y);
@@ -183,6 +208,19 @@ void address_view_t::click(int x, int y) {
         return;
     }
     open_editor();
+}
+
+void address_view_t::hidden_segments_menu() {
+    const HMENU menu = CreatePopupMenu();
+    for (std::size_t i = first_shown; i-- > 0;)
+        AppendMenuW(menu, MF_STRING, i + 1, names[i] ? names[i].get() : L"");
+    POINT at{0, px(20)};
+    ClientToScreen(handle, &at);
+    const UINT chosen = TrackPopupMenuEx(menu, TPM_RETURNCMD | TPM_LEFTALIGN | TPM_TOPALIGN, at.x,
+                                         at.y, handle, nullptr);
+    DestroyMenu(menu);
+    if (chosen == 0) return;
+    if (const task_idlist prefix = idlist_prefix(pidl.get(), chosen)) host.browse(prefix.get());
 }
 
 void address_view_t::open_editor() {
@@ -378,6 +416,7 @@ accessible_source_t address_view_t::describe() {
     s.role_of = [](LONG) { return LONG(ROLE_SYSTEM_PUSHBUTTON); };
     s.state_of = [](LONG) { return LONG(STATE_SYSTEM_FOCUSABLE); };
     s.location_of = [this](LONG i, RECT& r) {
+        if (std::size_t(i) < first_shown) return false; // gave way to the marker
         r = rects[i];
         r.bottom = std::min<LONG>(r.bottom, px(20));
         MapWindowPoints(handle, HWND_DESKTOP, reinterpret_cast<POINT*>(&r), 2);

@@ -8,10 +8,16 @@
 #include <vector>
 
 #include "core/scale.h"
+#include "core/segments.h"
 #include "ui/pane_host.h"
 #include "win/accessible.h"
 #include "win/com.h"
 #include "win/surface.h"
+
+// At 96 DPI: the marker of segments that gave way, and the bar always left free after
+// the last segment, to click for the editor.
+constexpr int MARKER_WIDTH = 24;
+constexpr int CLICK_ROOM = 40;
 
 struct address_view_t {
     static constexpr bool owned_by_window = false; // its main window owns it
@@ -24,7 +30,9 @@ struct address_view_t {
     surface_t surface;
     HWND edit = nullptr;
     std::vector<task_string> names;
-    std::vector<RECT> rects;
+    std::vector<RECT> rects;                   // as shown; empty for segments that gave way
+    std::vector<int> widths;                   // each segment's measured text width
+    std::size_t first_shown = 0;               // segments before it gave way to the marker
     HWND focus_before = nullptr;               // where the focus returns when the editor closes
     HWND completions = nullptr;                // the drop-down of subfolders under the editor
     std::wstring completion_parent;            // the folder whose subfolders are listed
@@ -61,6 +69,8 @@ struct address_view_t {
 
 private:
     void measure(const wchar_t* name, RECT& r) const;
+    void place_segments();
+    void hidden_segments_menu();
     void click(int x, int y);
     void text_changed();
     std::wstring editor_text() const;

@@ -46,7 +46,9 @@ void tree_view_t::use_namespace(Microsoft::WRL::ComPtr<IShellFolder> desktop,
 }
 
 SHCONTF tree_view_t::enumeration_flags() const {
-    return SHCONTF_FOLDERS | (show_hidden ? SHCONTF_INCLUDEHIDDEN : 0);
+    // Hidden folders are read always: the one shown, those on its way and pinned ones are
+    // listed whatever the setting; the rows leave the others out while it says so.
+    return SHCONTF_FOLDERS | SHCONTF_INCLUDEHIDDEN;
 }
 
 void tree_view_t::settings_changed() {
@@ -55,7 +57,7 @@ void tree_view_t::settings_changed() {
     const bool hidden = state.fShowAllObjects != 0;
     if (hidden == show_hidden) return;
     show_hidden = hidden;
-    refresh_shown();
+    full_rebuild();
 }
 
 tree_view_t::read_t tree_view_t::read_children(tree_node_t* node) {

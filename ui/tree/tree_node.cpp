@@ -111,6 +111,12 @@ std::optional<std::vector<child_item_t>> enumerate_children(IShellFolder* folder
          item = nullptr) {
         child_item_t child{task_idlist(item), nullptr};
         if (with_names) child.name = display_name_of(folder, item);
+        if (flags & SHCONTF_INCLUDEHIDDEN) {
+            SFGAOF attributes = SFGAO_HIDDEN;
+            const ITEMIDLIST* items[] = {item};
+            child.hidden = SUCCEEDED(folder->GetAttributesOf(1, items, &attributes)) &&
+                           (attributes & SFGAO_HIDDEN);
+        }
         fresh.push_back(std::move(child));
     }
     return fresh;
@@ -141,8 +147,10 @@ dropped_t merge_children(tree_node_t* node, std::vector<child_item_t> fresh,
             child = std::make_unique<tree_node_t>();
             child->name = std::move(fresh[j].name);
             child->pidl = std::move(fresh[j].item);
+            child->hidden = fresh[j].hidden;
         } else {
             child = std::move(known[matches[j]]);
+            child->hidden = fresh[j].hidden;
             // Matched by name, the folder keeps its pin, flags and subtree under its new
             // bytes.
             if (by_bytes[j] == NO_MATCH) child->pidl = std::move(fresh[j].item);

@@ -28,6 +28,7 @@ struct tree_node_t {
     task_idlist pidl; // one item, or the desktop's list at the root
     // What the tree knows of the folder's children: read at least once; a read under
     // way (its job); the last read failed or did not come back in time.
+    bool hidden = false; // the system's "hidden" attribute
     bool children_read = false;
     std::uint64_t reading = 0;
     bool unreadable = false;
@@ -62,6 +63,7 @@ bool is_file_system_folder(IShellFolder* desktop_sf, const tree_node_t* node);
 struct child_item_t {
     task_idlist item;
     task_string name;
+    bool hidden = false; // asked for when hidden items are enumerated too
 };
 
 // A bound folder's child folders in the folder's order; empty when the enumeration cannot

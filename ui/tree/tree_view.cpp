@@ -255,8 +255,21 @@ void tree_view_t::rebuild_all_nodes() {
 
 void tree_view_t::rebuild_visible_rows() {
     visible_rows.clear();
+    // A hidden folder, while hidden files are not shown, is left out with what lies below
+    // it, unless it is the folder shown, a pinned one, or on the way to one of them.
+    std::set<const tree_node_t*> needed;
+    if (!show_hidden)
+        for (const tree_node_t* node : all_nodes)
+            if (node->current || node->pinned)
+                for (const tree_node_t* up = node; up && needed.insert(up).second; up = up->parent)
+                    ;
+    const auto left_out = [&](const tree_node_t* node) {
+        for (; node && !show_hidden; node = node->parent)
+            if (node->hidden && !needed.count(node)) return true;
+        return false;
+    };
     for (tree_node_t* node : all_nodes)
-        if (node->is_shown()) visible_rows.push_back(node);
+        if (node->is_shown() && !left_out(node)) visible_rows.push_back(node);
 }
 
 void tree_view_t::rebuild_page_rows() {

@@ -555,6 +555,25 @@ TEST_F(TreeViewTest, ASlowFolderNeverHoldsTheWindowAndLandsWhereItBelongsUnlessC
     EXPECT_EQ(node(c)->first_child, nullptr) << "a folder closed meanwhile takes nothing";
 }
 
+TEST_F(TreeViewTest, InsideAHiddenFolderTheRowsOnTheWayShowWhateverTheSetting) {
+    ASSERT_FALSE(tree->show_hidden);
+    fake_folder_t* secret = b->add(L"Secret");
+    secret->hidden = true;
+    fake_folder_t* inner = secret->add(L"Inner");
+    b->add(L"Other hidden")->hidden = true;
+
+    show(absolute_list(inner));
+    EXPECT_EQ(current_names(), names_t{L"Inner"});
+    click(5, 10);         // the desktop opened
+    click_glyph(node(b)); // B opened: the hidden folder on the way is listed, the other not
+    EXPECT_EQ(names(tree->visible_rows),
+              (names_t{L"Desktop", L"A", L"B", L"B1", L"Secret", L"Inner", L"C"}));
+    tree->show_hidden = true;
+    rebuild_tree(*tree);
+    EXPECT_EQ(names(tree->visible_rows),
+              (names_t{L"Desktop", L"A", L"B", L"B1", L"Secret", L"Inner", L"Other hidden", L"C"}));
+}
+
 // Thirty folders under the root, all listed; ten rows to a 200-pixel page.
 class TreeViewScrollTest : public TreeViewTest {
 protected:
