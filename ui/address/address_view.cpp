@@ -11,6 +11,20 @@
 #include "win/fill.h"
 #include "win/window_class.h"
 
+namespace {
+
+// Prefixes whose names the bar keeps: a few hundred bytes each at most.
+constexpr std::size_t SEEN_LIMIT = 512;
+
+task_string copy_string(const wchar_t* text) {
+    const std::size_t bytes = (wcslen(text) + 1) * sizeof(wchar_t);
+    auto* copy = static_cast<wchar_t*>(CoTaskMemAlloc(bytes));
+    if (copy) CopyMemory(copy, text, bytes);
+    return task_string(copy);
+}
+
+} // namespace
+
 address_view_t::address_view_t(HWND parent, HFONT ui_font, pane_host_t pane_host)
     : host(std::move(pane_host)), font(ui_font) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
@@ -125,10 +139,22 @@ void address_view_t::set_folder(const ITEMIDLIST* list) {
             }
             BYTE saved[2] = {bytes[end], bytes[end + 1]};
             bytes[end] = bytes[end + 1] = 0;
-            names.push_back(display_name_of(desktop.Get(), pidl.get()));
-            RECT r{0, 0, 0, px(24)};
-            measure(names.back().get(), r);
-            widths.push_back(r.right);
+            // A prefix shown before keeps its name and width: going back and forth between
+            // folders asks the shell once.
+            byte_list key(bytes, bytes + end + 2);
+            if (const auto known = seen.find(key); known != seen.end()) {
+                names.push_back(copy_string(known->second.first.c_str()));
+                widths.push_back(known->second.second);
+            } else {
+                names.push_back(display_name_of(desktop.Get(), pidl.get()));
+                RECT r{0, 0, 0, px(24)};
+                measure(names.back().get(), r);
+                widths.push_back(r.right);
+                if (seen.size() >= SEEN_LIMIT) seen.clear();
+                if (names.back())
+                    seen.emplace(std::move(key),
+                                 std::make_pair(std::wstring(names.back().get()), int(r.right)));
+            }
             bytes[end] = saved[0];
             bytes[end + 1] = saved[1];
         }
@@ -165,6 +191,7 @@ void address_view_t::set_dpi(int new_dpi, HFONT ui_font) {
     const task_idlist shown = std::move(pidl);
     names.clear();
     widths.clear();
+    seen.clear();
     if (shown) set_folder(shown.get());
 }
 

@@ -4,7 +4,9 @@
 #include <shobjidl.h>
 #include <wrl/client.h>
 
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/scale.h"
@@ -30,9 +32,11 @@ struct address_view_t {
     surface_t surface;
     HWND edit = nullptr;
     std::vector<task_string> names;
-    std::vector<RECT> rects;                   // as shown; empty for segments that gave way
-    std::vector<int> widths;                   // each segment's measured text width
-    std::size_t first_shown = 0;               // segments before it gave way to the marker
+    std::vector<RECT> rects;     // as shown; empty for segments that gave way
+    std::vector<int> widths;     // each segment's measured text width
+    std::size_t first_shown = 0; // segments before it gave way to the marker
+    // Names and widths of prefixes shown before, by their bytes.
+    std::map<byte_list, std::pair<std::wstring, int>> seen;
     HWND focus_before = nullptr;               // where the focus returns when the editor closes
     HWND completions = nullptr;                // the drop-down of subfolders under the editor
     std::wstring completion_parent;            // the folder whose subfolders are listed

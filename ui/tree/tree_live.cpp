@@ -14,6 +14,8 @@ constexpr DWORD READ_AT_ONCE_MS = 50;
 // Changes that come in a burst are read once, this long after the last.
 constexpr UINT CHANGES_SETTLE_MS = 100;
 constexpr UINT_PTR CHANGES_TIMER = 1;
+// How long what is known of a folder that cannot be watched counts as current.
+constexpr ULONGLONG VIRTUAL_FRESH_MS = 5000;
 
 bool is_within(const tree_node_t* node, const tree_node_t* ancestor) {
     for (; node; node = node->parent)
@@ -21,12 +23,18 @@ bool is_within(const tree_node_t* node, const tree_node_t* ancestor) {
     return false;
 }
 
-std::wstring path_of(const tree_node_t* node) {
-    const task_idlist list = node->absolute_pidl();
-    std::wstring path(MAX_PATH, L'\0');
-    if (!list || !SHGetPathFromIDListW(list.get(), path.data())) return {};
-    path.resize(wcslen(path.c_str()));
-    return path;
+// Asked of the shell once per node: it is not cheap on deep lists.
+const std::wstring& path_of(tree_node_t* node) {
+    if (!node->path_known) {
+        node->path_known = true;
+        const task_idlist list = node->absolute_pidl();
+        std::wstring path(MAX_PATH, L'\0');
+        if (list && SHGetPathFromIDListW(list.get(), path.data())) {
+            path.resize(wcslen(path.c_str()));
+            node->path = std::move(path);
+        }
+    }
+    return node->path;
 }
 
 byte_list list_of(const tree_node_t* node) {
@@ -74,8 +82,13 @@ tree_view_t::read_t tree_view_t::read_children(tree_node_t* node) {
 }
 
 tree_view_t::read_t tree_view_t::ensure_read(tree_node_t* node) {
-    const bool watched = watch && watch->watching(node->id);
-    if (node->children_read && watched && !node->unreadable) return read_t::done;
+    if (node->children_read && !node->unreadable) {
+        // Watched, it is known to be as it is. A virtual folder (the computer, the
+        // network) cannot be watched: read again when what is known of it is not recent.
+        if (watch && watch->watching(node->id)) return read_t::done;
+        if (path_of(node).empty() && GetTickCount64() - node->read_at < VIRTUAL_FRESH_MS)
+            return read_t::done;
+    }
     return read_children(node);
 }
 
@@ -211,21 +224,29 @@ void tree_view_t::apply_read(tree_node_t* node, folder_read_t read) {
 
 void tree_view_t::update_watches() {
     if (!watch) return;
-    // The folders whose children show: open ones, the way to the current folder, and the
-    // folders that hold the pins.
+    // First the folders whose children show: the way to the current folder, open ones,
+    // and the folders that hold the pins. Then, while the bound allows, other folders
+    // read lately: known and watched, a navigation back through them reads nothing.
     std::vector<std::pair<std::uint64_t, std::wstring>> folders;
-    const auto add = [&](const tree_node_t* node) {
-        for (const auto& [id, path] : folders)
-            if (id == node->id) return;
-        if (std::wstring path = path_of(node); !path.empty()) folders.emplace_back(node->id, path);
+    std::set<std::uint64_t> taken;
+    const auto add = [&](tree_node_t* node) {
+        if (folders.size() >= folder_watch_t::MAX_WATCHES || !taken.insert(node->id).second) return;
+        if (const std::wstring& path = path_of(node); !path.empty())
+            folders.emplace_back(node->id, path);
     };
-    for (const tree_node_t* node : all_nodes)
+    for (tree_node_t* node : all_nodes)
         if (node->current)
-            for (const tree_node_t* up = node->parent; up; up = up->parent) add(up);
-    for (const tree_node_t* node : all_nodes)
+            for (tree_node_t* up = node->parent; up; up = up->parent) add(up);
+    for (tree_node_t* node : all_nodes)
         if (node->expanded && node->is_shown()) add(node);
-    for (const tree_node_t* node : all_nodes)
+    for (tree_node_t* node : all_nodes)
         if (node->pinned && node->parent) add(node->parent);
+    std::vector<tree_node_t*> read;
+    for (tree_node_t* node : all_nodes)
+        if (node->children_read && !taken.count(node->id)) read.push_back(node);
+    std::sort(read.begin(), read.end(),
+              [](const tree_node_t* a, const tree_node_t* b) { return a->read_at > b->read_at; });
+    for (tree_node_t* node : read) add(node);
     watch->watch_only(folders);
 }
 
@@ -238,6 +259,7 @@ void tree_view_t::folders_changed() {
         for (const auto& [from, to] : change.renames)
             for (tree_node_t* c = folder->first_child.get(); c; c = c->next_sibling.get())
                 if (c->name && from == c->name.get()) {
+                    c->forget_paths();
                     c->name.reset(static_cast<wchar_t*>(CoTaskMemAlloc((to.size() + 1) * 2)));
                     if (c->name) wcscpy(c->name.get(), to.c_str());
                     renamed.insert(c->id);

@@ -30,6 +30,12 @@ task_idlist tree_node_t::absolute_pidl() const {
     return base ? idlist_join(base.get(), pidl.get()) : nullptr;
 }
 
+void tree_node_t::forget_paths() {
+    path_known = false;
+    path.clear();
+    for (tree_node_t* c = first_child.get(); c; c = c->next_sibling.get()) c->forget_paths();
+}
+
 void tree_node_t::collapse_all() {
     expanded = false;
     for (tree_node_t* c = first_child.get(); c; c = c->next_sibling.get()) c->collapse_all();
@@ -153,12 +159,16 @@ dropped_t merge_children(tree_node_t* node, std::vector<child_item_t> fresh,
             child->hidden = fresh[j].hidden;
             // Matched by name, the folder keeps its pin, flags and subtree under its new
             // bytes.
-            if (by_bytes[j] == NO_MATCH) child->pidl = std::move(fresh[j].item);
+            if (by_bytes[j] == NO_MATCH) {
+                child->pidl = std::move(fresh[j].item);
+                child->forget_paths();
+            }
         }
         node->append_child(std::move(child));
     }
     std::erase(known, nullptr);
     node->children_read = true;
+    node->read_at = GetTickCount64();
     return known;
 }
 

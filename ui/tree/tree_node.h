@@ -29,6 +29,11 @@ struct tree_node_t {
     // What the tree knows of the folder's children: read at least once; a read under
     // way (its job); the last read failed or did not come back in time.
     bool hidden = false; // the system's "hidden" attribute
+    // Its file-system path, worked out once (empty: none, or not yet asked for); forgotten
+    // for a subtree whose bytes change.
+    std::wstring path;
+    bool path_known = false;
+    ULONGLONG read_at = 0; // when its children were last read
     bool children_read = false;
     std::uint64_t reading = 0;
     bool unreadable = false;
@@ -45,6 +50,7 @@ struct tree_node_t {
     void collect(std::vector<tree_node_t*>& nodes);
 
     void append_child(std::unique_ptr<tree_node_t> child);
+    void forget_paths();
     // Unlinks the children, in order; the node is left without any.
     std::vector<std::unique_ptr<tree_node_t>> take_children();
     void clear_children();

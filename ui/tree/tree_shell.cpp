@@ -168,6 +168,7 @@ void tree_view_t::end_rename(bool keep) {
     // Known by its new name at once, so the read keeps its pin and what lies below it.
     node->name.reset(static_cast<wchar_t*>(CoTaskMemAlloc((name.size() + 1) * sizeof(wchar_t))));
     if (node->name) wcscpy(node->name.get(), name.c_str());
+    node->forget_paths();
     renamed.insert(node->id);
     read_children(node->parent);
     full_rebuild();

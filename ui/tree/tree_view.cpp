@@ -426,8 +426,10 @@ tree_view_t::found_t tree_view_t::find_by_names(const ITEMIDLIST* list, bool ado
         }
         // The list's spelling is the newer one (a folder's item can record its last write):
         // a pin then names the folder as the rows do.
-        if (adopt && !idlist_item_equal(node->pidl.get(), item))
+        if (adopt && !idlist_item_equal(node->pidl.get(), item)) {
             node->pidl = idlist_copy(item, item->mkid.cb);
+            node->forget_paths();
+        }
         item = next_item(item);
         if (k == count) return {node, false};
         sought = display_name(sf, list, ++k);
