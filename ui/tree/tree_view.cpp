@@ -480,6 +480,7 @@ std::vector<pin_outcome_t> tree_view_t::load_expanded(const std::vector<byte_lis
     std::vector<pin_outcome_t> outcomes;
     outcomes.reserve(pins.size());
     pending_pins.clear();
+    graft_parent = nullptr;
     for (const byte_list& pin : pins) {
         // Put in place from its own list where the way is not known yet: a start with
         // pins reads no folder for them. Where it is known, it is looked for as usual.
@@ -497,15 +498,15 @@ std::vector<pin_outcome_t> tree_view_t::load_expanded(const std::vector<byte_lis
         }
         outcomes.push_back(std::move(outcome));
     }
+    graft_folder.Reset();
+    graft_parent = nullptr;
     full_rebuild();
     return outcomes;
 }
 
 tree_node_t* tree_view_t::graft(const ITEMIDLIST* list) {
     tree_node_t* node = &root;
-    std::size_t k = 0;
     for (const ITEMIDLIST* item = list; item->mkid.cb != 0; item = next_item(item)) {
-        ++k;
         tree_node_t* child = node->first_child.get();
         while (child && !idlist_item_equal(child->pidl.get(), item))
             child = child->next_sibling.get();
@@ -514,7 +515,12 @@ tree_node_t* tree_view_t::graft(const ITEMIDLIST* list) {
             if (node->children_read) return nullptr;
             auto made = std::make_unique<tree_node_t>();
             made->pidl = idlist_copy(item, item->mkid.cb);
-            made->name = display_name(desktop_sf.Get(), list, k);
+            // Named as its parent names it, the parent bound once for all its pins.
+            if (node != graft_parent) {
+                graft_parent = node;
+                graft_folder = bind_node(desktop_sf.Get(), node);
+            }
+            if (graft_folder) made->name = display_name_of(graft_folder.Get(), made->pidl.get());
             child = made.get();
             node->append_child(std::move(made));
         }

@@ -68,6 +68,9 @@ struct tree_view_t {
     std::uint64_t drop_row = 0;
     ULONGLONG drop_row_since = 0, drag_scrolled_at = 0;
     bool show_hidden = false;
+    // While pins are put in place: the last parent bound to name them.
+    const tree_node_t* graft_parent = nullptr;
+    Microsoft::WRL::ComPtr<IShellFolder> graft_folder;
 
     int dpi = BASE_DPI;
 
