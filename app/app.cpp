@@ -8,6 +8,7 @@
 #include "app/ebe.h"
 #include "core/scale.h"
 #include "app/main_window.h"
+#include "app/settings_file.h"
 #include "app/single_instance.h"
 #include "fault/fatal.h"
 #include "ui/address/address_view.h"
@@ -17,6 +18,23 @@ unique_font g_font;
 unique_handle g_settings;
 std::vector<main_window_t*> main_windows;
 pin_set_t g_pins;
+std::wstring g_settings_path;
+std::vector<std::uint8_t> g_unsaved;
+bool g_save_failure_unsaid = false;
+
+void say_save_failed(HWND owner) {
+    if (!g_save_failure_unsaid) return;
+    g_save_failure_unsaid = false;
+    MessageBoxW(owner,
+                L"zelvon could not save its settings (the disk may be full). What you set up "
+                L"stays as it is here, and is saved as soon as it can be.",
+                L"zelvon", MB_OK | MB_ICONWARNING);
+}
+
+void save_what_was_not_saved() {
+    if (!g_unsaved.empty() && write_settings_file(g_unsaved)) g_unsaved.clear();
+    say_save_failed(nullptr);
+}
 
 HFONT create_ui_font(int dpi) {
     return CreateFontW(scaled(18, dpi), 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
@@ -83,13 +101,26 @@ void init_gui(const wchar_t* command_line) {
 
     wchar_t tmp[MAX_PATH] = L"";
     // Without the folder the name alone would open the file in the current directory;
-    // an unfound folder counts as a failed open instead.
-    const bool have_folder = SHGetSpecialFolderPathW(nullptr, tmp, CSIDL_APPDATA, FALSE);
+    // an unfound folder counts as a failed open instead. A missing one is made.
+    const bool have_folder = SHGetSpecialFolderPathW(nullptr, tmp, CSIDL_APPDATA, TRUE);
     StringCchCatW(tmp, MAX_PATH, L"\\zelvon.sav");
     if (have_folder) g_settings = open_settings_file(tmp);
     if (have_folder && !valid_handle(g_settings) && GetLastError() == ERROR_SHARING_VIOLATION)
         wait_for_starting_zelvon(tmp, command_line);
-    fatal_check(valid_handle(g_settings), fatal_sites::settings_file);
+    const DWORD reason = valid_handle(g_settings) ? 0 : GetLastError();
+    g_settings_path = tmp;
+    // The report says which file, and why, in words.
+    std::wstring detail = have_folder ? tmp : L"(no application-data folder)";
+    wchar_t* words = nullptr;
+    if (reason &&
+        FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                           FORMAT_MESSAGE_IGNORE_INSERTS,
+                       nullptr, reason, 0, reinterpret_cast<wchar_t*>(&words), 0, nullptr)) {
+        detail += L": ";
+        detail += words;
+        LocalFree(words);
+    }
+    fatal_check(valid_handle(g_settings), fatal_sites::settings_file, detail.c_str());
 }
 
 void close_gui() {

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <shobjidl.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,16 @@ struct pin_set_t {
     bool loaded = false;
 };
 extern pin_set_t g_pins;
+extern std::wstring g_settings_path; // where g_settings is; its backup beside it
+// A save that did not get through is kept until the next one does, or written once more as
+// the process ends. Said once, at the next turn of the message loop (a save may run
+// inside a drag or a window's destruction) or at the end.
+extern std::vector<std::uint8_t> g_unsaved;
+extern bool g_save_failure_unsaid;
+void say_save_failed(HWND owner);
+// The image kept from a failed save, written once more as the process ends; the report
+// given if it was not given yet.
+void save_what_was_not_saved();
 
 // OLE, the font and the settings file; any of them missing ends the program. A settings
 // file held by another zelvon that is still starting is waited for, a few seconds, and

@@ -245,10 +245,13 @@ LRESULT main_window_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
         // The shell's own settings (hidden files among them) for the tree to read again.
         tree->settings_changed();
         break;
+    case WM_SAVE_FAILED:
+        say_save_failed(handle);
+        return 0;
     case WM_NEW_WINDOW: {
         // The handed-over folder, when it names one, is the new window's one navigation.
         const task_idlist handed = wparam != 0 ? receive_handover(this) : nullptr;
-        open(handed.get());
+        open_cascaded(this, handed.get());
         break;
     }
     }
@@ -284,7 +287,7 @@ bool main_window_t::on_shortcut(const MSG& msg) {
         return true;
     }
     if (ctrl && !alt && key == 'N') {
-        open(ebe->folder.get());
+        open_cascaded(this, ebe->folder.get());
         return true;
     }
     if (ctrl && !alt && key == 'W') {
@@ -325,14 +328,60 @@ void main_window_t::refresh() {
     if (ebe->view) ebe->view->Refresh();
 }
 
+namespace {
+
+screen_rect_t work_area_near(const RECT& r) {
+    MONITORINFO mi{};
+    mi.cbSize = sizeof mi;
+    GetMonitorInfoW(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &mi);
+    return {mi.rcWork.left, mi.rcWork.top, mi.rcWork.right, mi.rcWork.bottom};
+}
+
+void move_to(HWND window, const screen_rect_t& r) {
+    MoveWindow(window, int(r.left), int(r.top), int(r.right - r.left), int(r.bottom - r.top), TRUE);
+}
+
+} // namespace
+
 void open_window_at(POINT at) {
     main_window_t* window = main_window_t::open();
     window->load_settings();
-    // Where it was dropped, whatever the settings say.
+    // Where it was dropped, whatever the settings say, but whole on the screen.
     if (IsZoomed(window->handle)) ShowWindow(window->handle, SW_RESTORE);
     RECT r;
     GetWindowRect(window->handle, &r);
-    MoveWindow(window->handle, at.x, at.y, r.right - r.left, r.bottom - r.top, TRUE);
+    const RECT dropped{at.x, at.y, at.x + r.right - r.left, at.y + r.bottom - r.top};
+    const screen_rect_t placed{dropped.left, dropped.top, dropped.right, dropped.bottom};
+    move_to(window->handle, whole_in(placed, work_area_near(dropped)));
+}
+
+main_window_t* open_cascaded(const main_window_t* source, const ITEMIDLIST* folder) {
+    main_window_t* window = main_window_t::open(folder);
+    if (IsZoomed(source->handle)) return window;
+    // Down and right of its source, the way windows cascade, so that it is seen to come.
+    RECT r;
+    GetWindowRect(source->handle, &r);
+    const int step = GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYSIZEFRAME);
+    OffsetRect(&r, step, step);
+    const screen_rect_t work = work_area_near(r);
+    screen_rect_t next{r.left, r.top, r.right, r.bottom};
+    // Past the screen's edge the cascade starts again at the work area's corner.
+    if (next.right > work.right || next.bottom > work.bottom)
+        next = {work.left, work.top, work.left + (r.right - r.left), work.top + (r.bottom - r.top)};
+    move_to(window->handle, whole_in(next, work));
+    return window;
+}
+
+bool restore_every_window() {
+    const std::vector<std::uint8_t> bytes = read_settings_file();
+    const auto saved = decode_settings(bytes.data(), bytes.size());
+    if (!saved || saved->trailer.windows.size() < 2) return false;
+    for (const window_record_t& record : saved->trailer.windows) {
+        const task_idlist folder = record.folder ? idlist_from_bytes(*record.folder) : nullptr;
+        main_window_t* window = main_window_t::open(folder ? folder.get() : nullptr);
+        window->restore_record(record);
+    }
+    return true;
 }
 
 namespace {
@@ -393,8 +442,30 @@ void main_window_t::save_settings() {
     write_pidl_record(image, ebe->folder.get());
     put_i32(image, static_cast<std::int32_t>(g_pins.folders.size()));
     for (const byte_list& pin : g_pins.folders) write_pidl_record(image, pin.data());
-    write_trailer(image, {.maximized = placement.maximized});
-    write_settings_file(image);
+    settings_trailer_t trailer{.maximized = placement.maximized, .windows = {}};
+    // Every window open, oldest first, for a start to bring them all back.
+    for (const main_window_t* window : main_windows) {
+        const placement_t p = normal_placement(window->handle);
+        window_record_t record{window->split,
+                               {p.normal.left, p.normal.top, p.normal.right, p.normal.bottom},
+                               p.maximized,
+                               std::nullopt};
+        if (window->ebe && window->ebe->folder)
+            record.folder = idlist_bytes(window->ebe->folder.get());
+        trailer.windows.push_back(std::move(record));
+    }
+    write_trailer(image, trailer);
+    // Kept in memory until a save gets through: each save writes the whole state. Said
+    // once, not at every save while the disk stays full.
+    if (write_settings_file(image)) {
+        g_unsaved.clear();
+        return;
+    }
+    if (g_unsaved.empty()) {
+        g_save_failure_unsaid = true;
+        PostMessageW(handle, WM_SAVE_FAILED, 0, 0);
+    }
+    g_unsaved = std::move(image);
 }
 
 void main_window_t::load_settings(const ITEMIDLIST* instead) {
@@ -423,6 +494,15 @@ void main_window_t::load_settings(const ITEMIDLIST* instead) {
     }
     const RECT r = restored_rect(saved->rect);
     MoveWindow(handle, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+}
+
+void main_window_t::restore_record(const window_record_t& record) {
+    split = record.split;
+    const RECT r = restored_rect(record.rect);
+    if (IsZoomed(handle)) ShowWindow(handle, SW_RESTORE);
+    MoveWindow(handle, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+    if (record.maximized) ShowWindow(handle, SW_MAXIMIZE);
+    layout();
 }
 
 void main_window_t::restore_pins(const std::vector<byte_list>& saved) {

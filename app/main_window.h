@@ -12,11 +12,15 @@
 
 #include "core/idlist.h"
 #include "core/scale.h"
+#include "core/settings_format.h"
 #include "win/com.h"
 #include "win/handle.h"
 
 struct tree_view_t;
 struct address_view_t;
+
+// Posted to a window whose save did not get through, for the report to come outside it.
+constexpr UINT WM_SAVE_FAILED = WM_APP + 11;
 struct ebe_t;
 
 struct main_window_t {
@@ -72,10 +76,22 @@ private:
     explicit main_window_t(const ITEMIDLIST* folder);
     void on_destroy();
     void restore_pins(const std::vector<byte_list>& saved);
+
+public:
+    // A window of the last session brought back as it was (its folder is the one it was
+    // opened on).
+    void restore_record(const window_record_t& record);
     void on_pin_changed(const ITEMIDLIST* folder, bool pinned);
     void on_pin_moved(const ITEMIDLIST* from, const ITEMIDLIST* to);
 };
 
 // A window dragged out of a tree: restored from the settings, which name the dragged
-// folder, and placed with its top-left corner at a screen point.
+// folder, and placed with its top-left corner at a screen point, whole on the screen.
 void open_window_at(POINT at);
+
+// A new window from another (a hand-over to it, Ctrl+N in it): down and right of it.
+main_window_t* open_cascaded(const main_window_t* source, const ITEMIDLIST* folder);
+
+// A start without a folder asked for: every window the file holds, in their order;
+// false when it holds fewer than two (the one window opens as always).
+bool restore_every_window();

@@ -5,12 +5,34 @@
 #include <algorithm>
 
 #include "app/app.h"
+#include "core/settings_format.h"
 
 namespace {
 
 // A settings file is a few hundred bytes; a larger one is damage, and what lies past
 // this much is treated as missing.
 constexpr DWORD SETTINGS_READ_LIMIT = 16u << 20;
+
+std::wstring backup_path() {
+    return g_settings_path + L".bak";
+}
+
+std::vector<std::uint8_t> read_whole(HANDLE file) {
+    LARGE_INTEGER size{};
+    GetFileSizeEx(file, &size);
+    std::vector<std::uint8_t> bytes(
+        static_cast<std::size_t>(std::min<long long>(size.QuadPart, SETTINGS_READ_LIMIT)));
+    SetFilePointer(file, 0, nullptr, FILE_BEGIN);
+    DWORD read = 0;
+    if (!bytes.empty()) ReadFile(file, bytes.data(), DWORD(bytes.size()), &read, nullptr);
+    bytes.resize(read);
+    return bytes;
+}
+
+bool is_whole_save(const std::vector<std::uint8_t>& bytes) {
+    const auto saved = decode_settings(bytes.data(), bytes.size());
+    return saved && saved->has_trailer;
+}
 
 } // namespace
 
@@ -21,18 +43,29 @@ long long settings_file_size() {
 }
 
 std::vector<std::uint8_t> read_settings_file() {
-    std::vector<std::uint8_t> bytes(
-        static_cast<std::size_t>(std::min<long long>(settings_file_size(), SETTINGS_READ_LIMIT)));
-    SetFilePointer(g_settings.get(), 0, nullptr, FILE_BEGIN);
-    DWORD read = 0;
-    if (!bytes.empty())
-        ReadFile(g_settings.get(), bytes.data(), DWORD(bytes.size()), &read, nullptr);
-    bytes.resize(read);
-    return bytes;
+    std::vector<std::uint8_t> bytes = read_whole(g_settings.get());
+    // Saves of this program always end in a trailer: a file without one was cut off
+    // midway (the backup then holds the image that was being written) or comes from an
+    // older version, which never writes a backup.
+    if (bytes.empty() || is_whole_save(bytes) || g_settings_path.empty()) return bytes;
+    const unique_handle backup(CreateFileW(backup_path().c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                           nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!valid_handle(backup)) return bytes;
+    std::vector<std::uint8_t> kept = read_whole(backup.get());
+    return is_whole_save(kept) ? kept : bytes;
 }
 
-void write_settings_file(const std::vector<std::uint8_t>& image) {
-    SetFilePointer(g_settings.get(), 0, nullptr, FILE_BEGIN);
+bool write_settings_file(const std::vector<std::uint8_t>& image) {
+    const DWORD size = DWORD(image.size());
     DWORD written = 0;
-    WriteFile(g_settings.get(), image.data(), DWORD(image.size()), &written, nullptr);
+    if (!g_settings_path.empty()) {
+        const unique_handle backup(CreateFileW(backup_path().c_str(), GENERIC_WRITE, 0, nullptr,
+                                               CREATE_ALWAYS, 0, nullptr));
+        if (!valid_handle(backup) ||
+            !WriteFile(backup.get(), image.data(), size, &written, nullptr) || written != size)
+            return false;
+    }
+    SetFilePointer(g_settings.get(), 0, nullptr, FILE_BEGIN);
+    written = 0;
+    return WriteFile(g_settings.get(), image.data(), size, &written, nullptr) && written == size;
 }

@@ -18,3 +18,6 @@ constexpr int DEFAULT_HEIGHT = 768;
 // work area of the monitor nearest to it, and shrunk to fit there if it must.
 screen_rect_t restored_window_rect(const screen_rect_t& saved, bool on_a_monitor,
                                    const screen_rect_t& work_area);
+
+// A rectangle moved (and shrunk if it must be) so that it lies whole in `work_area`.
+screen_rect_t whole_in(const screen_rect_t& rect, const screen_rect_t& work_area);

@@ -11,6 +11,7 @@ constexpr std::size_t HEADER_SIZE = 24;
 
 enum field_tag_t : std::uint16_t {
     FIELD_WINDOW_FLAGS = 1, // 32 bits: bit 0, maximised
+    FIELD_WINDOW = 2,       // one open window: split, rect, flags, folder record
 };
 constexpr std::uint32_t FLAG_MAXIMIZED = 1;
 
@@ -41,6 +42,17 @@ std::optional<settings_trailer_t> read_trailer(const settings_reader_t& in) {
         if (size > end - p) break;
         if (tag == FIELD_WINDOW_FLAGS && size >= 4)
             trailer.maximized = (u32_at(p) & FLAG_MAXIMIZED) != 0;
+        if (tag == FIELD_WINDOW && size >= 28) {
+            settings_reader_t field{p, size};
+            window_record_t window;
+            field.read_i32(window.split);
+            for (auto& edge : window.rect) field.read_i32(edge);
+            std::int32_t flags = 0;
+            field.read_i32(flags);
+            window.maximized = (flags & FLAG_MAXIMIZED) != 0;
+            window.folder = field.read_pidl_record();
+            trailer.windows.push_back(std::move(window));
+        }
         p += size;
     }
     return trailer;
@@ -64,6 +76,17 @@ void write_trailer(std::vector<std::uint8_t>& image, const settings_trailer_t& t
     put_u16(image, FIELD_WINDOW_FLAGS);
     put_u16(image, 4);
     put_i32(image, trailer.maximized ? FLAG_MAXIMIZED : 0);
+    for (const window_record_t& window : trailer.windows) {
+        std::vector<std::uint8_t> field;
+        put_i32(field, window.split);
+        for (std::int32_t edge : window.rect) put_i32(field, edge);
+        put_i32(field, window.maximized ? FLAG_MAXIMIZED : 0);
+        write_pidl_record(field, window.folder ? window.folder->data() : nullptr);
+        if (field.size() > 0xFFFF) continue; // a folder of 64 KiB: not worth a window
+        put_u16(image, FIELD_WINDOW);
+        put_u16(image, static_cast<std::uint16_t>(field.size()));
+        image.insert(image.end(), field.begin(), field.end());
+    }
     const auto length = static_cast<std::uint32_t>(image.size() - length_at - 4);
     for (int i = 0; i < 4; ++i) image[length_at + i] = static_cast<std::uint8_t>(length >> 8 * i);
     put_i32(image, static_cast<std::int32_t>(crc32_of(image.data(), image.size())));
@@ -117,6 +140,9 @@ std::optional<saved_settings_t> decode_settings(const std::uint8_t* data, std::s
     // Each record takes at least its 4-byte length, which bounds the loop by the file.
     for (std::int32_t i = 0; i < count && in.left() >= 4; ++i)
         if (auto pin = in.read_pidl_record()) s.pins.push_back(std::move(*pin));
-    if (auto trailer = read_trailer(in)) s.trailer = *trailer;
+    if (auto trailer = read_trailer(in)) {
+        s.trailer = std::move(*trailer);
+        s.has_trailer = true;
+    }
     return s;
 }

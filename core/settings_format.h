@@ -24,8 +24,17 @@ void write_pidl_record(std::vector<std::uint8_t>& image, const void* list);
 constexpr std::uint32_t TRAILER_MARKER = 0x54564C5A; // "ZLVT"
 
 // What the trailer holds. Without a valid trailer every field has its default.
+// One open window: what a start brings back.
+struct window_record_t {
+    std::int32_t split = 0;
+    std::int32_t rect[4] = {};
+    bool maximized = false;
+    std::optional<byte_list> folder; // empty when damaged
+};
+
 struct settings_trailer_t {
-    bool maximized = false; // the window comes back maximised
+    bool maximized = false;               // the window of the header comes back maximised
+    std::vector<window_record_t> windows; // every window open at the save, oldest first
 };
 
 // Appends the trailer to an image that holds everything before it.
@@ -38,6 +47,7 @@ struct saved_settings_t {
     std::optional<byte_list> folder;
     std::vector<byte_list> pins; // damaged records are left out
     settings_trailer_t trailer;
+    bool has_trailer = false; // one was found whole: the file is one save's, start to end
 };
 
 // Reads untrusted bytes field by field. Nothing is read past the end: a record's

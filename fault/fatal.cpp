@@ -4,6 +4,7 @@
 
 #include <cstdarg>
 #include <cstdlib>
+#include <cstring>
 #include <initializer_list>
 
 #include "fault/report_format.h"
@@ -167,7 +168,15 @@ enum { HEADING, CODE_LABEL, MESSAGE_BOX, TRACE_LABEL, TRACE_BOX, BUTTON };
 
 } // namespace
 
-void fatal_error(const char* function_text, const char* expression_text) {
-    show_error_dialog("runtime exception", "abort", "function:\r\n%s\r\n\r\nexpression: \r\n%s",
-                      function_text, expression_text);
+void fatal_error(const char* function_text, const char* expression_text, const wchar_t* detail) {
+    // The report's texts are narrow, in the code page it shows them in.
+    char extra[MESSAGE_SIZE] = "";
+    if (detail && *detail) {
+        std::memcpy(extra, "\r\n\r\n", 4);
+        WideCharToMultiByte(GetACP(), 0, detail, -1, extra + 4, int(sizeof extra) - 5, nullptr,
+                            nullptr);
+        extra[sizeof extra - 1] = 0;
+    }
+    show_error_dialog("runtime exception", "abort", "function:\r\n%s\r\n\r\nexpression: \r\n%s%s",
+                      function_text, expression_text, extra);
 }

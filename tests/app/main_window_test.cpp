@@ -12,6 +12,7 @@
 #include "ui/address/address_view.h"
 #include "app/app.h"
 #include "app/ebe.h"
+#include "app/settings_file.h"
 #include "core/settings_format.h"
 #include "tests/support/win_test_support.h"
 #include "ui/tree/tree_view.h"
@@ -476,3 +477,24 @@ TEST_F(MainWindowTest, MovedToAMonitorOfAnotherScaleTheWindowLaysItselfOutAtThat
 }
 
 } // namespace
+
+TEST_F(MainWindowTest, AFileCutMidwayIsReadFromTheBackupWrittenBeforeIt) {
+    close_window(open_settled_window());
+    const bytes_t saved = settings_bytes();
+    ASSERT_TRUE(decode_settings(saved.data(), saved.size())->has_trailer);
+    const auto cut_with_backup = [&](std::size_t file_size, std::size_t backup_size) {
+        reset_settings(bytes_t(saved.begin(), saved.begin() + file_size));
+        HANDLE backup = CreateFileW((g_settings_path + L".bak").c_str(), GENERIC_WRITE, 0, nullptr,
+                                    CREATE_ALWAYS, 0, nullptr);
+        DWORD written = 0;
+        WriteFile(backup, saved.data(), DWORD(backup_size), &written, nullptr);
+        CloseHandle(backup);
+        return bytes_t(saved.begin(), saved.begin() + file_size);
+    };
+
+    cut_with_backup(saved.size() / 2, saved.size());
+    EXPECT_EQ(read_settings_file(), saved);
+    // A backup cut too is no better: the file is read as it is.
+    const bytes_t cut = cut_with_backup(saved.size() / 3, saved.size() / 4);
+    EXPECT_EQ(read_settings_file(), cut);
+}

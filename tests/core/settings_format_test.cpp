@@ -159,7 +159,7 @@ namespace {
 TEST(SettingsTrailer, RoundTripsAfterThePinsAndIsInvisibleToOlderReaders) {
     bytes image = image_of(300, {0, 0, 1024, 768}, windows, {system32});
     const std::size_t old_size = image.size();
-    write_trailer(image, {.maximized = true});
+    write_trailer(image, {.maximized = true, .windows = {}});
     ASSERT_GT(image.size(), old_size);
     const auto s = decode(image);
     ASSERT_TRUE(s);
@@ -176,14 +176,14 @@ TEST(SettingsTrailer, AStaleOrDamagedTrailerIsIgnored) {
     // A longer save with a trailer, then a save of the same length without one (as an
     // older version writes): the old trailer now follows bytes it was not made for.
     bytes file = image_of(300, {0, 0, 1024, 768}, windows, {});
-    write_trailer(file, {.maximized = true});
+    write_trailer(file, {.maximized = true, .windows = {}});
     const bytes older = image_of(250, {0, 0, 1024, 768}, windows, {});
     std::copy(older.begin(), older.end(), file.begin());
     EXPECT_FALSE(decode(file)->trailer.maximized);
 
     bytes image = image_of(300, {0, 0, 1024, 768}, windows, {});
     const std::size_t start = image.size();
-    write_trailer(image, {.maximized = true});
+    write_trailer(image, {.maximized = true, .windows = {}});
     for (std::size_t i = start; i < image.size(); ++i) {
         bytes damaged = image;
         damaged[i] ^= 0x10;
@@ -192,6 +192,30 @@ TEST(SettingsTrailer, AStaleOrDamagedTrailerIsIgnored) {
         EXPECT_FALSE(s->trailer.maximized) << "byte " << i - start;
     }
     EXPECT_FALSE(decode(bytes(image.begin(), image.end() - 1))->trailer.maximized);
+}
+
+} // namespace
+
+namespace {
+
+TEST(SettingsTrailer, EveryOpenWindowIsKeptInOrderBehindTheFirst) {
+    bytes image = image_of(300, {0, 0, 1024, 768}, windows, {});
+    settings_trailer_t trailer;
+    trailer.windows.push_back({250, {10, 20, 810, 620}, false, windows});
+    trailer.windows.push_back({120, {30, 40, 930, 740}, true, system32});
+    trailer.windows.push_back({0, {1, 2, 3, 4}, false, std::nullopt});
+    write_trailer(image, trailer);
+    const auto s = decode(image);
+    ASSERT_TRUE(s);
+    EXPECT_TRUE(s->has_trailer);
+    EXPECT_EQ(s->folder, windows) << "an older reader still finds the first window";
+    ASSERT_EQ(s->trailer.windows.size(), 3u);
+    EXPECT_EQ(s->trailer.windows[0].split, 250);
+    EXPECT_EQ(s->trailer.windows[1].rect[3], 740);
+    EXPECT_TRUE(s->trailer.windows[1].maximized);
+    EXPECT_EQ(s->trailer.windows[1].folder, system32);
+    EXPECT_EQ(s->trailer.windows[2].folder, desktop) << "no folder: the desktop";
+    EXPECT_FALSE(decode(image_of(300, {0, 0, 1, 1}, windows, {}))->has_trailer);
 }
 
 } // namespace

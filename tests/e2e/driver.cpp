@@ -73,9 +73,11 @@ std::wstring settings_path() {
 
 void delete_settings() {
     DeleteFileW(settings_path().c_str());
+    DeleteFileW((settings_path() + L".bak").c_str());
 }
 
 void write_settings(const std::vector<std::uint8_t>& bytes) {
+    DeleteFileW((settings_path() + L".bak").c_str());
     HANDLE file =
         CreateFileW(settings_path().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return;

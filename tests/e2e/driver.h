@@ -18,8 +18,8 @@ constexpr DWORD WAIT_MS = 30000;
 // ---- The settings file: %APPDATA%\zelvon.sav of this prefix.
 
 std::wstring settings_path();
-void delete_settings();
-void write_settings(const std::vector<std::uint8_t>& bytes);
+void delete_settings();                                      // and its backup
+void write_settings(const std::vector<std::uint8_t>& bytes); // the file alone, no backup
 // The file's bytes, retrying while a process still holds it unshared; empty when it
 // does not exist or stays locked.
 std::optional<std::vector<std::uint8_t>> read_settings(DWORD timeout_ms = WAIT_MS);

@@ -86,7 +86,16 @@ TEST(Handover, StartWithoutAPathAddsAWindowAsSavedAndEnds) {
     ASSERT_TRUE(added);
     EXPECT_EQ(first.main_windows().size(), 2u);
     EXPECT_EQ(process_count(L"zelvon.exe"), 1);
-    EXPECT_EQ(window_rect(added), saved_rect);
+    // Down and right of the window it was handed to, the same size, whole on the screen.
+    const RECT from = window_rect(first.main_windows()[0] == added ? first.main_windows()[1]
+                                                                   : first.main_windows()[0]);
+    const RECT r = window_rect(added);
+    EXPECT_GT(r.left, from.left);
+    EXPECT_EQ(r.left - from.left, r.top - from.top);
+    EXPECT_EQ(r.right - r.left, saved_rect.right - saved_rect.left);
+    EXPECT_EQ(r.bottom - r.top, saved_rect.bottom - saved_rect.top);
+    EXPECT_LE(r.right, GetSystemMetrics(SM_CXSCREEN));
+    EXPECT_LE(r.bottom, GetSystemMetrics(SM_CYSCREEN));
     expect_browser_shows(added, windows);
 
     EXPECT_TRUE(same_folder(decode_settings(close_all_and_read(first)).folder, windows));

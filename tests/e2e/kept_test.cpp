@@ -86,11 +86,18 @@ TEST(Pins, APinMadeInOneWindowShowsInTheOtherAndOutlivesItsSaves) {
     // In A: open the folder shown (row 1) and pin its first subfolder (row 2).
     HWND tree_a = find_panes(a).tree;
     send_click(tree_a, 10 * depth + 7, 30);
+    // The children are listed off the window's thread: pin only once they show.
+    ASSERT_TRUE(wait_until([&] {
+        const snapshot_t s(tree_a);
+        return tree_row_count(s) > 2 && tree_row(s, 2).depth == depth + 1;
+    }));
     send_click(tree_a, client_rect(tree_a).right - 11, 50);
     ASSERT_TRUE(app.sync(a));
 
     // B shows it at once, and a navigation in B keeps it in the file.
     HWND tree_b = find_panes(b).tree;
+    // A new window is offset from its source, and the click raised A over it.
+    SetWindowPos(b, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     EXPECT_TRUE(wait_until([&] {
         const snapshot_t s(tree_b);
         for (int row = 0; row < tree_row_count(s); ++row)

@@ -26,6 +26,7 @@ inline bool open_process_state(const wchar_t* prefix) {
     GetTempPathW(MAX_PATH, dir);
     GetTempFileNameW(dir, prefix, 0, path);
     process_settings_path = path;
+    g_settings_path = path;
     g_settings = open_settings_file(path);
     return g_font && valid_handle(g_settings);
 }
@@ -33,6 +34,7 @@ inline bool open_process_state(const wchar_t* prefix) {
 inline void close_process_state() {
     close_gui();
     DeleteFileW(process_settings_path.c_str());
+    DeleteFileW((process_settings_path + L".bak").c_str());
 }
 
 // WM_QUIT messages the pump has taken out of the queue and not yet handed to take_quits.

@@ -27,6 +27,7 @@ LONG WINAPI report_crash(EXCEPTION_POINTERS* info) {
 } // namespace
 
 void reset_settings(const bytes_t& bytes) {
+    DeleteFileW((g_settings_path + L".bak").c_str());
     SetFilePointer(g_settings.get(), 0, nullptr, FILE_BEGIN);
     SetEndOfFile(g_settings.get());
     DWORD written = 0;

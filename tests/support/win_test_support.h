@@ -13,7 +13,7 @@
 using bytes_t = std::vector<std::uint8_t>;
 
 // The settings file behind g_settings, a temporary file of the test process: replaced
-// by exactly these bytes (empty by default), and read back whole.
+// by exactly these bytes (empty by default), its backup gone, and read back whole.
 void reset_settings(const bytes_t& bytes = {});
 bytes_t settings_bytes();
 
