@@ -46,19 +46,6 @@ private:
     }
 };
 
-std::vector<std::uint8_t> file_bytes(const std::wstring& path) {
-    std::vector<std::uint8_t> bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return bytes;
-    bytes.resize(GetFileSize(file, nullptr));
-    DWORD read = 0;
-    if (!bytes.empty()) ReadFile(file, bytes.data(), DWORD(bytes.size()), &read, nullptr);
-    bytes.resize(read);
-    CloseHandle(file);
-    return bytes;
-}
-
 HWND other_than(const std::vector<HWND>& windows, const std::vector<HWND>& known) {
     for (HWND w : windows)
         if (std::find(known.begin(), known.end(), w) == known.end()) return w;
@@ -120,9 +107,8 @@ TEST(Sessions, AMissingApplicationDataFolderIsMade) {
         app.close(window);
         EXPECT_EQ(app.wait_for_exit(), std::optional<DWORD>(0));
     }
-    EXPECT_TRUE(decode_settings(file_bytes(L"C:\\zmissing\\AppData\\zelvon.sav")).valid);
-    DeleteFileW(L"C:\\zmissing\\AppData\\zelvon.sav");
-    DeleteFileW(L"C:\\zmissing\\AppData\\zelvon.sav.bak");
+    EXPECT_TRUE(decode_settings(read_settings().value_or(item_list{})).valid);
+    delete_settings();
     RemoveDirectoryW(L"C:\\zmissing\\AppData");
     RemoveDirectoryW(L"C:\\zmissing");
 }
@@ -132,18 +118,10 @@ TEST(Sessions, ASaveOnAFullDiskIsSaidAndLosesNoEarlierPin) {
     if (GetFileAttributesW(L"Y:\\") == INVALID_FILE_ATTRIBUTES)
         GTEST_SKIP() << "no small volume to fill (the test command mounts one as root)";
     CreateDirectoryW(L"Y:\\AppData", nullptr);
-    const std::wstring file = L"Y:\\AppData\\zelvon.sav";
     const item_list pinned = parse_path(L"C:\\windows\\system32");
-    {
-        HANDLE out =
-            CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        const auto bytes =
-            encode_settings(300, RECT{0, 0, 1024, 768}, parse_path(L"C:\\windows"), {pinned});
-        DWORD written = 0;
-        WriteFile(out, bytes.data(), DWORD(bytes.size()), &written, nullptr);
-        CloseHandle(out);
-    }
     const app_data_at_t moved(L"Y:\\AppData");
+    write_settings(
+        encode_settings(300, RECT{0, 0, 1024, 768}, parse_path(L"C:\\windows"), {pinned}));
     for (const bool room_again : {false, true}) {
         SCOPED_TRACE(room_again ? "room again before the end" : "full to the end");
         app_t app;
@@ -152,7 +130,7 @@ TEST(Sessions, ASaveOnAFullDiskIsSaidAndLosesNoEarlierPin) {
         expect_browser_shows(window, parse_path(L"C:\\windows"));
 
         // The volume filled to the last byte, the backup gone: a save has no room at all.
-        DeleteFileW((file + L".bak").c_str());
+        DeleteFileW((settings_path() + L".bak").c_str());
         HANDLE filler =
             CreateFileW(L"Y:\\filler", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
         std::vector<char> block(4096, 'x');
@@ -175,7 +153,7 @@ TEST(Sessions, ASaveOnAFullDiskIsSaidAndLosesNoEarlierPin) {
         if (room_again) EXPECT_TRUE(DeleteFileW(L"Y:\\filler"));
         app.close(window);
         EXPECT_EQ(app.wait_for_exit(), std::optional<DWORD>(0));
-        const settings_image_t saved = decode_settings(file_bytes(file));
+        const settings_image_t saved = decode_settings(read_settings().value_or(item_list{}));
         ASSERT_TRUE(saved.valid);
         if (room_again)
             EXPECT_TRUE(same_folders(saved.pins, {pinned, item_list{}}));
@@ -184,6 +162,5 @@ TEST(Sessions, ASaveOnAFullDiskIsSaidAndLosesNoEarlierPin) {
         DeleteFileW(L"Y:\\filler");
     }
     DeleteFileW(L"Y:\\filler");
-    DeleteFileW(file.c_str());
-    DeleteFileW((file + L".bak").c_str());
+    delete_settings();
 }
