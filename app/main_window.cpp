@@ -49,7 +49,7 @@ main_window_t::main_window_t(const ITEMIDLIST* folder) {
         [this](const ITEMIDLIST* folder, bool pinned) { on_pin_changed(folder, pinned); },
         [this](const ITEMIDLIST* from, const ITEMIDLIST* to) { on_pin_moved(from, to); },
         open_window_at,
-        [](const ITEMIDLIST* folder) { open(folder); },
+        [this](const ITEMIDLIST* folder) { open_cascaded(this, folder); },
     };
     tree = std::make_unique<tree_view_t>(handle, g_font.get(), host);
     address = std::make_unique<address_view_t>(handle, g_font.get(), host);

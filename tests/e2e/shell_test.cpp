@@ -39,7 +39,10 @@ TEST(ShellMenu, ARowsMenuHoldsTheFoldersVerbsAndOpensAWindowOnItOrPinsIt) {
     ASSERT_TRUE(wait_until([&] { return app.main_windows().size() == 2; }));
     HWND opened = app.main_windows()[0] == window ? app.main_windows()[1] : app.main_windows()[0];
     expect_browser_shows(opened, windows);
+    EXPECT_GT(window_rect(opened).top, window_rect(window).top) << "cascaded from its source";
 
+    // The new window lies over this one's tree, offset from it.
+    SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     real_right_click(tree, name_x, 30);
     ASSERT_TRUE(wait_until([&] { return shown_menu(app) != nullptr; }));
     press_keys({VK_DOWN});

@@ -23,20 +23,6 @@ bool is_within(const tree_node_t* node, const tree_node_t* ancestor) {
     return false;
 }
 
-// Asked of the shell once per node: it is not cheap on deep lists.
-const std::wstring& path_of(tree_node_t* node) {
-    if (!node->path_known) {
-        node->path_known = true;
-        const task_idlist list = node->absolute_pidl();
-        std::wstring path(MAX_PATH, L'\0');
-        if (list && SHGetPathFromIDListW(list.get(), path.data())) {
-            path.resize(wcslen(path.c_str()));
-            node->path = std::move(path);
-        }
-    }
-    return node->path;
-}
-
 byte_list list_of(const tree_node_t* node) {
     const task_idlist list = node->absolute_pidl();
     return list ? idlist_bytes(list.get()) : byte_list{};
@@ -86,7 +72,8 @@ tree_view_t::read_t tree_view_t::ensure_read(tree_node_t* node) {
         // Watched, it is known to be as it is. A virtual folder (the computer, the
         // network) cannot be watched: read again when what is known of it is not recent.
         if (watch && watch->watching(node->id)) return read_t::done;
-        if (path_of(node).empty() && GetTickCount64() - node->read_at < VIRTUAL_FRESH_MS)
+        if (GetTickCount64() - node->read_at < VIRTUAL_FRESH_MS &&
+            !is_file_system_folder(desktop_sf.Get(), node))
             return read_t::done;
     }
     return read_children(node);
@@ -231,7 +218,7 @@ void tree_view_t::update_watches() {
     std::set<std::uint64_t> taken;
     const auto add = [&](tree_node_t* node) {
         if (folders.size() >= folder_watch_t::MAX_WATCHES || !taken.insert(node->id).second) return;
-        if (const std::wstring& path = path_of(node); !path.empty())
+        if (const std::wstring& path = file_system_path(node); !path.empty())
             folders.emplace_back(node->id, path);
     };
     for (tree_node_t* node : all_nodes)

@@ -108,6 +108,19 @@ bool is_file_system_folder(IShellFolder* desktop_sf, const tree_node_t* node) {
            (attributes & SFGAO_FILESYSTEM);
 }
 
+const std::wstring& file_system_path(tree_node_t* node) {
+    if (!node->path_known) {
+        node->path_known = true;
+        const task_idlist list = node->absolute_pidl();
+        std::wstring path(MAX_PATH, L'\0');
+        if (list && SHGetPathFromIDListW(list.get(), path.data())) {
+            path.resize(wcslen(path.c_str()));
+            node->path = std::move(path);
+        }
+    }
+    return node->path;
+}
+
 std::optional<std::vector<child_item_t>> enumerate_children(IShellFolder* folder, SHCONTF flags,
                                                             bool with_names) {
     ComPtr<IEnumIDList> items;

@@ -65,6 +65,10 @@ Microsoft::WRL::ComPtr<IShellFolder> bind_node(IShellFolder* desktop_sf, const t
 // reachable at the moment. The desktop counts as the file system's.
 bool is_file_system_folder(IShellFolder* desktop_sf, const tree_node_t* node);
 
+// The folder's path in the file system, empty for a virtual one; asked of the shell once
+// per node, as it is not cheap on deep lists.
+const std::wstring& file_system_path(tree_node_t* node);
+
 // One child of an enumeration: its item, and its name when it was asked for.
 struct child_item_t {
     task_idlist item;

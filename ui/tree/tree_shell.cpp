@@ -48,14 +48,6 @@ std::wstring dropped_files(IDataObject* data) {
     return files;
 }
 
-std::wstring file_system_path(const tree_node_t* node) {
-    const task_idlist list = node->absolute_pidl();
-    std::wstring path(MAX_PATH, L'\0');
-    if (!list || !SHGetPathFromIDListW(list.get(), path.data())) return {};
-    path.resize(wcslen(path.c_str()));
-    return path;
-}
-
 } // namespace
 
 // ---- The context menu.
