@@ -1,15 +1,35 @@
 #include "win/surface.h"
 
+#include <algorithm>
+
+namespace {
+
+// A DIB section rather than a device-dependent bitmap: its pixels are the process's own
+// pages, given back whole when it goes. (Under Wine a window's worth of device-dependent
+// pixels comes from the C heap, whose allocator then keeps every later window's memory
+// after the window closes.)
+HBITMAP new_bitmap(int width, int height) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height; // top-down, as the screen
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+}
+
+} // namespace
+
 surface_t::surface_t(HWND window, HFONT font, bool transparent) {
-    HDC window_dc = GetDC(window);
     RECT client;
     GetClientRect(window, &client);
     mem_dc = CreateCompatibleDC(nullptr);
     SelectObject(mem_dc, font);
     if (transparent) SetBkMode(mem_dc, TRANSPARENT);
-    mem_bitmap = CreateCompatibleBitmap(window_dc, client.right, client.bottom);
-    DeleteObject(SelectObject(mem_dc, mem_bitmap));
-    ReleaseDC(window, window_dc);
+    mem_bitmap = new_bitmap(std::max<int>(client.right, 1), std::max<int>(client.bottom, 1));
+    if (mem_bitmap) SelectObject(mem_dc, mem_bitmap);
 }
 
 surface_t::~surface_t() {
@@ -18,11 +38,8 @@ surface_t::~surface_t() {
     if (mem_bitmap) DeleteObject(mem_bitmap);
 }
 
-void surface_t::resize(HWND window, int width, int height) {
-    HDC window_dc = GetDC(window);
-    HBITMAP fresh =
-        width > 0 && height > 0 ? CreateCompatibleBitmap(window_dc, width, height) : nullptr;
-    ReleaseDC(window, window_dc);
+void surface_t::resize(int width, int height) {
+    HBITMAP fresh = width > 0 && height > 0 ? new_bitmap(width, height) : nullptr;
     if (!fresh) return;
     mem_bitmap = fresh;
     DeleteObject(SelectObject(mem_dc, mem_bitmap));

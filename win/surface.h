@@ -24,7 +24,7 @@ struct surface_t {
 
     // Selects a new width × height bitmap and deletes the old one. A size no bitmap can
     // be made for keeps the old one.
-    void resize(HWND window, int width, int height);
+    void resize(int width, int height);
 
     // WM_PAINT: copies the window's invalid rectangle from the surface.
     void paint_window(HWND window) const;

@@ -41,8 +41,14 @@ TEST(ShellMenu, ARowsMenuHoldsTheFoldersVerbsAndOpensAWindowOnItOrPinsIt) {
     expect_browser_shows(opened, windows);
     EXPECT_GT(window_rect(opened).top, window_rect(window).top) << "cascaded from its source";
 
-    // The new window lies over this one's tree, offset from it.
-    SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    // On, in the new window: it lies over the first one's tree, offset from it.
+    // (Raised: the menu's owner may take the activation back as the menu closes.)
+    tree = find_panes(opened).tree;
+    SetWindowPos(opened, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    ASSERT_TRUE(wait_until([&] {
+        return WindowFromPoint(screen_point(tree, name_x, 30)) == tree &&
+               tree_row(snapshot_t(tree), 1).depth == depth;
+    }));
     real_right_click(tree, name_x, 30);
     ASSERT_TRUE(wait_until([&] { return shown_menu(app) != nullptr; }));
     press_keys({VK_DOWN});

@@ -196,7 +196,7 @@ void address_view_t::set_dpi(int new_dpi, HFONT ui_font) {
 }
 
 void address_view_t::resize(int width, int x) {
-    surface.resize(handle, width, px(20));
+    surface.resize(width, px(20));
     MoveWindow(edit, 0, 0, width, px(240), TRUE);
     MoveWindow(handle, x, 0, width, px(20), TRUE);
     if (!widths.empty()) place_segments();

@@ -318,7 +318,7 @@ void tree_view_t::set_dpi(int new_dpi, HFONT font) {
 }
 
 void tree_view_t::resize(int width, int height) {
-    surface.resize(handle, width, height);
+    surface.resize(width, height);
     MoveWindow(handle, 0, 0, width, height, TRUE);
     page_rebuild();
 }
