@@ -3,14 +3,15 @@
 enable_language(RC)
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
-# CodeView beside the DWARF: lld writes it to a PDB beside each executable, which both
-# Wine's and the Windows symbol service read to name our frames in the fatal report.
-set(win_flags -Wall -Wextra -gdwarf-4 -gcodeview -fno-omit-frame-pointer
+# CodeView alone: lld writes it to a PDB beside each executable, which both Wine's and the
+# Windows symbol service read to name our frames in the fatal report. No DWARF: neither
+# reads it from a PE, and Wine loads its sections into every process's private memory.
+set(win_flags -Wall -Wextra -g -gcodeview -fno-omit-frame-pointer
     -fno-optimize-sibling-calls)
 set(win_defs UNICODE _UNICODE NOMINMAX WINVER=0x0601 _WIN32_WINNT=0x0601)
 set(win_libs shell32 shlwapi ole32 oleaut32 oleacc uuid msimg32 gdi32 user32 comctl32 imagehlp)
 
-target_compile_options(zelvon_core PRIVATE -gdwarf-4 -gcodeview)
+target_compile_options(zelvon_core PRIVATE -g -gcodeview)
 # The exe names only "name.pdb", never our build folder, so a copy finds the PDB beside it.
 add_link_options(-Wl,--pdb= -Wl,--Xlink=-pdbaltpath:%_PDB%)
 target_sources(zelvon_fault PRIVATE fault/fatal.cpp fault/stack_trace.cpp)
@@ -48,6 +49,10 @@ add_executable(zelvon WIN32
     app/main.cpp resources/zelvon.rc ${CMAKE_CURRENT_BINARY_DIR}/version.rc)
 target_link_libraries(zelvon PRIVATE zelvon_app)
 target_link_options(zelvon PRIVATE -municode)
+# The runtime libraries bring DWARF of their own, which would be loaded with the exe.
+find_program(LLVM_OBJCOPY NAMES llvm-objcopy llvm-objcopy-14 REQUIRED)
+add_custom_command(TARGET zelvon POST_BUILD
+    COMMAND ${LLVM_OBJCOPY} --strip-debug $<TARGET_FILE:zelvon>)
 
 set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
 add_subdirectory(${gtest_src} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)

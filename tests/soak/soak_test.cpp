@@ -92,13 +92,29 @@ bytes_t terminated(bytes_t items) {
 // Whether the file is what this window's save writes.
 testing::AssertionResult file_is_state_of(const saved_settings_t& s, main_window_t* w) {
     const auto differs = [](const char* what) { return testing::AssertionFailure() << what; };
+    // Every save holds every window, in order: another window may have saved since (a pin
+    // it found under new bytes), which leaves this one's state in the file all the same.
+    const auto at = std::find(main_windows.begin(), main_windows.end(), w);
+    if (s.trailer.windows.size() != main_windows.size() || at == main_windows.end())
+        return differs("the windows stored");
+    const window_record_t& record = s.trailer.windows[std::size_t(at - main_windows.begin())];
     RECT r;
     GetWindowRect(w->handle, &r);
-    if (s.split != w->split || s.rect[0] != r.left || s.rect[1] != r.top || s.rect[2] != r.right ||
-        s.rect[3] != r.bottom)
-        return differs("the window's rectangle or split");
+    if (record.split != w->split || record.rect[0] != r.left || record.rect[1] != r.top ||
+        record.rect[2] != r.right || record.rect[3] != r.bottom)
+        return differs("the window's rectangle or split")
+               << ": saved " << record.split << " at " << record.rect[0] << "," << record.rect[1]
+               << "," << record.rect[2] << "," << record.rect[3] << ", shown " << w->split << " at "
+               << r.left << "," << r.top << "," << r.right << "," << r.bottom;
     const bytes_t folder = w->ebe->folder ? idlist_items(w->ebe->folder.get()) : bytes_t{};
-    if (!s.folder || *s.folder != terminated(folder)) return differs("the window's folder");
+    if (!record.folder || *record.folder != terminated(folder))
+        return differs("the window's folder");
+    // The first record is the state of whichever window saved.
+    const auto is_header = [&](const window_record_t& x) {
+        return x.split == s.split && std::equal(x.rect, x.rect + 4, s.rect) && x.folder == s.folder;
+    };
+    if (std::none_of(s.trailer.windows.begin(), s.trailer.windows.end(), is_header))
+        return differs("the first record");
     if (s.pins != g_pins.folders) return differs("the process's pins");
     // Every window shows every pin it can reach, and no other.
     for (main_window_t* window : main_windows) {

@@ -10,6 +10,8 @@ namespace {
 
 // Enough that one hung share does not hold every other folder back.
 constexpr std::size_t MAX_WORKERS = 4;
+// A worker with nothing to do for this long ends: a thread at rest costs its stack.
+constexpr auto IDLE_END = std::chrono::seconds(3);
 
 struct job_t {
     std::uint64_t id;
@@ -77,10 +79,10 @@ std::uint64_t enumerator_t::start(const byte_list& folder, SHCONTF flags) {
                 std::unique_lock<std::mutex> hold(shared->lock);
                 for (;;) {
                     ++shared->idle;
-                    shared->changed.wait(
-                        hold, [&] { return shared->stopping || !shared->queue.empty(); });
+                    const bool woken = shared->changed.wait_for(
+                        hold, IDLE_END, [&] { return shared->stopping || !shared->queue.empty(); });
                     --shared->idle;
-                    if (shared->stopping) break;
+                    if (shared->stopping || !woken) break;
                     const job_t job = std::move(shared->queue.front());
                     shared->queue.pop_front();
                     hold.unlock();
