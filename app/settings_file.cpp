@@ -44,9 +44,9 @@ long long settings_file_size() {
 
 std::vector<std::uint8_t> read_settings_file() {
     std::vector<std::uint8_t> bytes = read_whole(g_settings.get());
-    // Saves of this program always end in a trailer: a file without one was cut off
-    // midway (the backup then holds the image that was being written) or comes from an
-    // older version, which never writes a backup.
+    // Saves of this program always end in a trailer, and the backup is there only while
+    // a save is under way: with both, the main file was cut off midway and the backup
+    // holds the image that was being written.
     if (bytes.empty() || is_whole_save(bytes) || g_settings_path.empty()) return bytes;
     const unique_handle backup(CreateFileW(backup_path().c_str(), GENERIC_READ, FILE_SHARE_READ,
                                            nullptr, OPEN_EXISTING, 0, nullptr));
@@ -67,5 +67,10 @@ bool write_settings_file(const std::vector<std::uint8_t>& image) {
     }
     SetFilePointer(g_settings.get(), 0, nullptr, FILE_BEGIN);
     written = 0;
-    return WriteFile(g_settings.get(), image.data(), size, &written, nullptr) && written == size;
+    if (!WriteFile(g_settings.get(), image.data(), size, &written, nullptr) || written != size)
+        return false;
+    // Only a write that did not end leaves the backup: an older version, which writes no
+    // backup, never finds one of ours newer-looking than its own file.
+    if (!g_settings_path.empty()) DeleteFileW(backup_path().c_str());
+    return true;
 }

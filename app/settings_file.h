@@ -12,6 +12,6 @@ std::vector<std::uint8_t> read_settings_file();
 
 // The image first whole into the backup beside the file, then with one write from
 // offset 0 into the file (never truncated: a shorter save leaves the tail of a longer one
-// behind, which readers never reach). False when either write fell short; the file is
-// then not touched when the backup could not be written.
+// behind, which readers never reach), then the backup deleted. False when either write
+// fell short; the file is then not touched when the backup could not be written.
 bool write_settings_file(const std::vector<std::uint8_t>& image);

@@ -482,6 +482,8 @@ TEST_F(MainWindowTest, AFileCutMidwayIsReadFromTheBackupWrittenBeforeIt) {
     close_window(open_settled_window());
     const bytes_t saved = settings_bytes();
     ASSERT_TRUE(decode_settings(saved.data(), saved.size())->has_trailer);
+    // Whole, it leaves no backup to shadow a file an older version writes later.
+    EXPECT_EQ(GetFileAttributesW((g_settings_path + L".bak").c_str()), INVALID_FILE_ATTRIBUTES);
     const auto cut_with_backup = [&](std::size_t file_size, std::size_t backup_size) {
         reset_settings(bytes_t(saved.begin(), saved.begin() + file_size));
         HANDLE backup = CreateFileW((g_settings_path + L".bak").c_str(), GENERIC_WRITE, 0, nullptr,
