@@ -4,6 +4,8 @@
 #include <shlobj.h>
 #include <tlhelp32.h>
 
+#include <cstdio>
+
 #include "tests/support/dib.h"
 
 namespace e2e {
@@ -596,8 +598,10 @@ app_t::app_t(const std::wstring& arguments, const std::wstring& exe,
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info{};
     if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        folder.c_str(), &startup, &info))
+                        folder.c_str(), &startup, &info)) {
+        std::fprintf(stderr, "starting %ls failed: error %lu\n", exe.c_str(), GetLastError());
         return;
+    }
     CloseHandle(info.hThread);
     process_ = info.hProcess;
     id_ = info.dwProcessId;
