@@ -1,5 +1,6 @@
 #include "win/folder_watch.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <map>
 #include <mutex>
@@ -88,9 +89,15 @@ folder_watch_t::~folder_watch_t() {
 void folder_watch_t::watch_only(
     const std::vector<std::pair<std::uint64_t, std::wstring>>& folders) {
     const std::lock_guard<std::mutex> hold(state->lock);
-    if (state->wanted == folders) return;
-    state->wanted = folders;
-    if (state->wanted.size() > MAX_WATCHES) state->wanted.resize(MAX_WATCHES);
+    std::vector<std::pair<std::uint64_t, std::wstring>> wanted = folders;
+    if (wanted.size() > MAX_WATCHES) wanted.resize(MAX_WATCHES);
+    // The same folders, all open: nothing to do. One that could not be opened, or whose
+    // watch ended, is tried again.
+    const bool all_open = std::all_of(wanted.begin(), wanted.end(), [&](const auto& folder) {
+        return state->open.count(folder.first);
+    });
+    if (state->wanted == wanted && all_open) return;
+    state->wanted = std::move(wanted);
     SetEvent(state->wake.get());
 }
 

@@ -26,6 +26,14 @@ void fill(HDC dc, int left, int top, int right, int bottom, color_t c) {
     gradient_rect(dc, RECT{left, top, right, bottom}, c, c);
 }
 
+// Whether the node or a node below it is pinned.
+bool holds_pin(const tree_node_t* node) {
+    if (node->pinned) return true;
+    for (const tree_node_t* c = node->first_child.get(); c; c = c->next_sibling.get())
+        if (holds_pin(c)) return true;
+    return false;
+}
+
 // The list's first item, moved on by one.
 const ITEMIDLIST* next_item(const ITEMIDLIST* item) {
     return reinterpret_cast<const ITEMIDLIST*>(reinterpret_cast<const BYTE*>(item) + item->mkid.cb);
@@ -410,7 +418,7 @@ tree_view_t::found_t tree_view_t::find_below(tree_node_t* parent, const ITEMIDLI
     return {nullptr, read && is_file_system_folder(desktop_sf.Get(), parent)};
 }
 
-tree_view_t::found_t tree_view_t::find_by_names(const ITEMIDLIST* list, bool adopt) {
+tree_view_t::found_t tree_view_t::find_by_names(const ITEMIDLIST* list, adopt_t adopt) {
     IShellFolder* sf = desktop_sf.Get();
     const std::size_t count = idlist_count(list);
     std::size_t k = 1;
@@ -425,8 +433,10 @@ tree_view_t::found_t tree_view_t::find_by_names(const ITEMIDLIST* list, bool ado
             continue;
         }
         // The list's spelling is the newer one (a folder's item can record its last write):
-        // a pin then names the folder as the rows do.
-        if (adopt && !idlist_item_equal(node->pidl.get(), item)) {
+        // a pin then names the folder as the rows do. Pins at or below it keep the lists
+        // they are saved under.
+        if (adopt != adopt_t::no && !idlist_item_equal(node->pidl.get(), item) &&
+            (adopt == adopt_t::yes || !holds_pin(node))) {
             node->pidl = idlist_copy(item, item->mkid.cb);
             node->forget_paths();
         }
@@ -448,8 +458,9 @@ void tree_view_t::show_folder(const ITEMIDLIST* list) {
     found_t found{&root};
     if (list->mkid.cb != 0) {
         found = find_by_ids(list);
-        // Some folders reach the browser under other IDs than their parent enumerates.
-        if (!found.node && !found.pending) found = find_by_names(list, false);
+        // Some folders reach the browser under other IDs than their parent enumerates: the
+        // rows take the browser's, so the next navigation there finds them by IDs.
+        if (!found.node && !found.pending) found = find_by_names(list, adopt_t::unless_pinned);
     }
     if (found.node) found.node->current = true;
     // A folder on the way is still being read: marked when it comes back. The browser
@@ -469,7 +480,7 @@ tree_view_t::found_t tree_view_t::pin_path(const ITEMIDLIST* list, bool adopt) {
         return by_ids;
     }
     // A folder written into since the pin was saved has other IDs now, but its name.
-    found_t by_names = find_by_names(list, adopt);
+    found_t by_names = find_by_names(list, adopt ? adopt_t::yes : adopt_t::no);
     if (by_names.node) by_names.node->pinned = true;
     // Gone only when both ways ended in a folder that was read and does not hold it.
     by_names.gone = by_names.gone && by_ids.gone;

@@ -128,8 +128,10 @@ private:
     // The node of a non-empty list, found from the desktop down by item IDs or by
     // display names, enumerating each folder on the way.
     found_t find_by_ids(const ITEMIDLIST* list);
-    // `adopt`: nodes found take the list's item bytes.
-    found_t find_by_names(const ITEMIDLIST* list, bool adopt);
+    // How the name pass takes the list's spelling of the folders it finds: not at all,
+    // always, or where no pin lies at or below the folder (a navigation's).
+    enum class adopt_t { no, yes, unless_pinned };
+    found_t find_by_names(const ITEMIDLIST* list, adopt_t adopt);
     // The rest of a list looked for by item IDs below a node whose children were just
     // read (`read`: successfully).
     found_t find_below(tree_node_t* parent, const ITEMIDLIST* rest, bool read);

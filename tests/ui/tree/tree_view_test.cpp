@@ -187,6 +187,11 @@ TEST_F(TreeViewTest, AFolderWhoseIdsDifferIsFoundByItsNames) {
     EXPECT_EQ(b->enumerations, 2);
     EXPECT_EQ(b1->enumerations, 1);
     EXPECT_EQ(b2->enumerations, 0);
+    // The row took the browser's spelling; read again, B's listing spells it as before:
+    // either way the folder is found.
+    EXPECT_TRUE(idlist_item_equal(node(b1)->pidl.get(), ILGetNext(as_list(list))));
+    show(list);
+    EXPECT_EQ(current_names(), names_t{L"B2"});
 
     // Spelled otherwise from the first item on.
     shell.clear_counts();
