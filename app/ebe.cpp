@@ -4,25 +4,6 @@
 #include "ui/address/address_view.h"
 #include "ui/tree/tree_view.h"
 
-HRESULT ebe_t::QueryInterface(REFIID riid, void** object) {
-    *object = nullptr;
-    if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IExplorerBrowserEvents))
-        return E_NOINTERFACE;
-    *object = static_cast<IExplorerBrowserEvents*>(this);
-    AddRef();
-    return S_OK;
-}
-
-ULONG ebe_t::AddRef() {
-    return InterlockedIncrement(&ref_count);
-}
-
-ULONG ebe_t::Release() {
-    const LONG count = InterlockedDecrement(&ref_count);
-    if (count == 0) delete this;
-    return count;
-}
-
 HRESULT ebe_t::OnNavigationPending(PCIDLIST_ABSOLUTE pending) {
     // Started from the tree or the bar, the keys stay there: the new view takes the focus
     // for itself when it shows.

@@ -8,8 +8,7 @@
 
 struct main_window_t;
 
-struct ebe_t final : IExplorerBrowserEvents {
-    LONG ref_count = 1;
+struct ebe_t final : com_object_t<IExplorerBrowserEvents> {
     DWORD cookie = 0;
     // Counted, unlike the browser's own borrowed pointer: the message loop calls it
     // for every message, so it must outlive any view the browser has let go of.
@@ -25,9 +24,6 @@ struct ebe_t final : IExplorerBrowserEvents {
     ebe_t(const ebe_t&) = delete;
     ebe_t& operator=(const ebe_t&) = delete;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE OnNavigationPending(PCIDLIST_ABSOLUTE folder) override;
     HRESULT STDMETHODCALLTYPE OnViewCreated(IShellView* view) override;
     HRESULT STDMETHODCALLTYPE OnNavigationComplete(PCIDLIST_ABSOLUTE folder) override;

@@ -4,7 +4,7 @@
 
 #include "win/com.h"
 
-class accessible_t final : public IAccessible {
+class accessible_t final : public com_object_t<IAccessible, IDispatch> {
 public:
     accessible_t(HWND pane, accessible_source_t described)
         : window(pane), source(std::move(described)) {
@@ -16,25 +16,6 @@ public:
     void disconnect() {
         window = nullptr;
         standard.Reset();
-    }
-
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IDispatch) &&
-            !IsEqualIID(riid, __uuidof(IAccessible)))
-            return E_NOINTERFACE;
-        *out = static_cast<IAccessible*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = InterlockedDecrement(&refs);
-        // COM's rule: the last reference frees the object.
-        if (left == 0) delete this;
-        return left;
     }
 
     // IDispatch: clients of this kind of object use the interface directly.
@@ -173,7 +154,6 @@ public:
     HRESULT STDMETHODCALLTYPE put_accValue(VARIANT, BSTR) override { return E_NOTIMPL; }
 
 private:
-    LONG refs = 1;
     HWND window;
     accessible_source_t source;
     Microsoft::WRL::ComPtr<IAccessible> standard;

@@ -23,6 +23,36 @@ template <class T, class... Args> Microsoft::WRL::ComPtr<T> make_com(Args&&... a
     return object;
 }
 
+// IUnknown for a COM object of ours that implements `I`, and answers for the interfaces
+// `Also` that I derives from. Made by make_com, which holds its first reference.
+template <class I, class... Also> class com_object_t : public I {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, __uuidof(I)) &&
+            !(IsEqualIID(riid, __uuidof(Also)) || ...))
+            return E_NOINTERFACE;
+        *out = static_cast<I*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const LONG left = InterlockedDecrement(&refs_);
+        // COM's rule: the last reference frees the object.
+        if (left == 0) delete this;
+        return left;
+    }
+
+protected:
+    com_object_t() = default;
+    virtual ~com_object_t() = default;
+
+private:
+    LONG refs_ = 1;
+};
+
 inline const ITEMIDLIST* as_idlist(const byte_list& list) {
     return reinterpret_cast<const ITEMIDLIST*>(list.data());
 }

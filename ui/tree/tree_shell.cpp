@@ -168,27 +168,11 @@ void tree_view_t::end_rename(bool keep) {
 
 // ---- Files dropped onto a row.
 
-class tree_drop_target_t final : public IDropTarget {
+class tree_drop_target_t final : public com_object_t<IDropTarget> {
 public:
     explicit tree_drop_target_t(tree_view_t* view) : tree(view) {}
     void disconnect() { tree = nullptr; }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (!IsEqualIID(riid, IID_IUnknown) && !IsEqualIID(riid, IID_IDropTarget))
-            return E_NOINTERFACE;
-        *out = static_cast<IDropTarget*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = InterlockedDecrement(&refs);
-        // COM's rule: the last reference frees the object.
-        if (left == 0) delete this;
-        return left;
-    }
     HRESULT STDMETHODCALLTYPE DragEnter(IDataObject* data, DWORD keys, POINTL at,
                                         DWORD* effect) override {
         dragged = data;
@@ -213,7 +197,6 @@ public:
     }
 
 private:
-    LONG refs = 1;
     tree_view_t* tree;
     ComPtr<IDataObject> dragged;
 };
