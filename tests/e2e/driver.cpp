@@ -468,6 +468,12 @@ std::vector<HWND> top_level_windows(DWORD process_id) {
     return search.found;
 }
 
+HWND shown_window(DWORD process_id, const wchar_t* window_class) {
+    for (HWND window : top_level_windows(process_id))
+        if (class_of(window) == window_class && IsWindowVisible(window)) return window;
+    return nullptr;
+}
+
 int process_count(const wchar_t* exe_name) {
     HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
     if (snapshot == INVALID_HANDLE_VALUE) return -1;

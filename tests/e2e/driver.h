@@ -135,6 +135,9 @@ std::wstring class_of(HWND window);
 
 // The top-level windows of a process, shown or not.
 std::vector<HWND> top_level_windows(DWORD process_id);
+// A shown top-level window of that class of the process (a message box: "#32770", a menu:
+// "#32768"), null for none.
+HWND shown_window(DWORD process_id, const wchar_t* window_class);
 
 // Running processes whose executable has this name.
 int process_count(const wchar_t* exe_name);

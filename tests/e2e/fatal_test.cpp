@@ -13,9 +13,7 @@ using namespace e2e;
 namespace {
 
 HWND find_report(const app_t& app) {
-    for (HWND window : top_level_windows(app.id()))
-        if (class_of(window) == L"err_dlg" && IsWindowVisible(window)) return window;
-    return nullptr;
+    return shown_window(app.id(), L"err_dlg");
 }
 
 struct control_t {

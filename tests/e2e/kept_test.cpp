@@ -155,13 +155,8 @@ TEST(SecondStart, ARunningCopyThatDoesNotAnswerIsReportedAndTheStartEnds) {
 
     app_t start;
     HWND box = nullptr;
-    EXPECT_TRUE(wait_until(
-        [&] {
-            for (HWND window : top_level_windows(start.id()))
-                if (class_of(window) == L"#32770" && IsWindowVisible(window)) box = window;
-            return box != nullptr;
-        },
-        20000));
+    EXPECT_TRUE(
+        wait_until([&] { return (box = shown_window(start.id(), L"#32770")) != nullptr; }, 20000));
     if (box) PostMessageW(box, WM_COMMAND, IDOK, 0);
     const auto code = start.wait_for_exit();
     ASSERT_TRUE(code);

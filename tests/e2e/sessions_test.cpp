@@ -143,11 +143,8 @@ TEST(Sessions, ASaveOnAFullDiskIsSaidAndLosesNoEarlierPin) {
         HWND tree = find_panes(window).tree;
         send_click(tree, client_rect(tree).right - 11, 10); // the desktop's pin
         HWND box = nullptr;
-        EXPECT_TRUE(wait_until([&] {
-            for (HWND w : top_level_windows(app.id()))
-                if (class_of(w) == L"#32770" && IsWindowVisible(w)) box = w;
-            return box != nullptr;
-        }));
+        EXPECT_TRUE(
+            wait_until([&] { return (box = shown_window(app.id(), L"#32770")) != nullptr; }));
         if (box) PostMessageW(box, WM_COMMAND, IDOK, 0);
         // With room again, the save that could not be made is made as the process ends.
         if (room_again) EXPECT_TRUE(DeleteFileW(L"Y:\\filler"));

@@ -10,9 +10,7 @@ namespace {
 
 // The pop-up menu the process shows, null while none shows.
 HWND shown_menu(const app_t& app) {
-    for (HWND window : top_level_windows(app.id()))
-        if (class_of(window) == L"#32768" && IsWindowVisible(window)) return window;
-    return nullptr;
+    return shown_window(app.id(), L"#32768");
 }
 
 } // namespace
