@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <unknwn.h>
 
+#include "win/com.h"
+
 // Hands out `self` for IUnknown and the object's interface, and nothing else.
 template <class interface_t> HRESULT query_one(interface_t* self, REFIID riid, void** object) {
     if (!object) return E_POINTER;
@@ -14,26 +16,8 @@ template <class interface_t> HRESULT query_one(interface_t* self, REFIID riid, v
     return S_OK;
 }
 
-// On the heap, counted from one: the last Release deletes it.
-template <class interface_t> class counted_t : public interface_t {
-public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
-        return query_one<interface_t>(this, riid, object);
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = InterlockedDecrement(&refs);
-        if (left == 0) delete this;
-        return left;
-    }
-
-protected:
-    counted_t() = default;
-    virtual ~counted_t() = default;
-
-private:
-    LONG refs = 1;
-};
+// On the heap, counted from one: the last Release deletes it. The program's own.
+template <class interface_t> using counted_t = com_object_t<interface_t>;
 
 // In static storage, living as long as the process: the references that COM or the
 // browser keep, past a test that leaked them too, need no counting.
