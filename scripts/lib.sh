@@ -9,7 +9,7 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
 packages=(cmake g++ g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64
     xvfb xauth xdotool x11-utils imagemagick fonts-wine fonts-ipafont-gothic clang
-    libclang-rt-14-dev lld llvm zip unzip)
+    libclang-rt-14-dev lld llvm zip unzip debootstrap)
 
 # Installs the Debian packages that are missing (as root, through apt-get).
 ensure_packages() {
@@ -24,6 +24,76 @@ ensure_packages() {
     $sudo apt-get update -q >&2
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends \
         "${missing[@]}" >&2
+}
+
+# ---- Wine 10, from Debian 13, as a second implementation of the system under every test.
+# It lives in a root file system made with debootstrap from Debian's packages, kept in a
+# cache outside the checkout (a fresh clone reuses it) and made anew when the list below
+# changes. Nothing is mounted for it but inside a private mount namespace (with_wine10).
+wine10_suite=trixie
+wine10_packages=(wine wine64 fonts-wine fonts-ipafont-gothic)
+cache=${ZELVON_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/zelvon}
+wine10_root=$cache/wine10-$wine10_suite
+wine10_mirror=${ZELVON_DEBIAN_MIRROR:-http://deb.debian.org/debian}
+
+ensure_wine10_root() {
+    local stamp="$wine10_suite: ${wine10_packages[*]}"
+    [ "$(cat "$wine10_root/.zelvon-root" 2>/dev/null)" = "$stamp" ] && return 0
+    mkdir -p "$cache" || return 1
+    (
+        flock 9
+        [ "$(cat "$wine10_root/.zelvon-root" 2>/dev/null)" = "$stamp" ] && exit 0
+        echo "making the Wine 10 root file system in $wine10_root" >&2
+        rm -rf "$wine10_root.new"
+        debootstrap --variant=minbase --include="$(IFS=,; echo "${wine10_packages[*]}")" \
+            "$wine10_suite" "$wine10_root.new" "$wine10_mirror" >"$cache/debootstrap.log" 2>&1 || {
+            echo "debootstrap failed; see $cache/debootstrap.log" >&2
+            exit 1
+        }
+        echo "$stamp" >"$wine10_root.new/.zelvon-root"
+        rm -rf "$wine10_root" && mv "$wine10_root.new" "$wine10_root"
+    ) 9>"$cache/.lock"
+}
+
+# Runs a program or script (not a shell function) with Wine 10: in a mount namespace of its
+# own the root sees /proc, /dev, the X server's sockets and this checkout at its own path,
+# each bound alone, never recursively, so that nothing outlives the command and no rm -rf
+# of the root or of build/ can reach the machine's /dev or /sys.
+with_wine10() {
+    ensure_wine10_root || return 1
+    # An X server started later puts its socket here, where the root sees it too.
+    mkdir -p -m 1777 /tmp/.X11-unix || return 1
+    unshare -m --propagation private -- /bin/bash -c '
+        r=$1 checkout=$2
+        shift 2
+        mkdir -p "$r/proc" "$r/dev" "$r/tmp/.X11-unix" "$r$checkout" || exit 1
+        mount --bind /proc "$r/proc" && mount --bind /dev "$r/dev" &&
+            mount -t tmpfs -o mode=1777 tmpfs "$r/dev/shm" &&
+            mount --bind "$checkout" "$r$checkout" &&
+            mount --bind /tmp/.X11-unix "$r/tmp/.X11-unix" || exit 1
+        ZELVON_WINE_ROOT=$r exec "$@"' with-wine10 "$wine10_root" "$root" "$@"
+}
+
+wine_name=8
+if [ -n "${ZELVON_WINE_ROOT:-}" ]; then
+    wine_name=10
+    wine_dir=$build/wine10
+    template=$wine_dir/template
+    # The root's own Wine, in the caller's folder where the root sees it (the checkout).
+    wine_root_folder() {
+        case $PWD in "$root" | "$root"/*) echo "$PWD" ;; *) echo / ;; esac
+    }
+    in_wine_root() { chroot "$ZELVON_WINE_ROOT" /usr/bin/env -C "$(wine_root_folder)" "$@"; }
+    wine() { in_wine_root wine "$@"; }
+    wineboot() { in_wine_root wineboot "$@"; }
+    wineserver() { in_wine_root wineserver "$@"; }
+fi
+
+# Replaces the shell with a Wine program of the Wine in use.
+exec_wine() {
+    [ -z "${ZELVON_WINE_ROOT:-}" ] ||
+        exec chroot "$ZELVON_WINE_ROOT" /usr/bin/env -C "$(wine_root_folder)" wine "$@"
+    exec wine "$@"
 }
 
 # A build folder that an older checkout configured for g++ is configured anew for clang.

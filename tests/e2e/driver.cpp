@@ -12,6 +12,17 @@ namespace e2e {
 
 namespace {
 
+// The driver reads zelvon's rectangles and pixels, and points at them, as they are on the
+// screen: a process unaware of the scale would be shown a scaled-down picture of a window
+// that is aware of it (as Windows and Wine 10 do).
+const bool dpi_aware = [] {
+    using set_context_t = BOOL(WINAPI*)(HANDLE);
+    const auto set_context = reinterpret_cast<set_context_t>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32"), "SetProcessDpiAwarenessContext")));
+    // DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2
+    return set_context && set_context(reinterpret_cast<HANDLE>(-4));
+}();
+
 std::int32_t get_i32(const std::uint8_t* p) {
     return static_cast<std::int32_t>(p[0] | p[1] << 8 | p[2] << 16 |
                                      static_cast<std::uint32_t>(p[3]) << 24);

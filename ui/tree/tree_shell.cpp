@@ -58,16 +58,19 @@ void tree_view_t::context_menu(tree_node_t* node, POINT at) {
     const ComPtr<IContextMenu> shell_menu =
         ui_object_of<IContextMenu>(desktop_sf.Get(), owner, node);
     const HMENU popup = CreatePopupMenu();
-    AppendMenuW(popup, MF_STRING, OPEN_IN_NEW_WINDOW, L"Open in new window");
-    AppendMenuW(popup, MF_STRING, TOGGLE_PIN, node->pinned ? L"Unpin" : L"Pin");
     if (shell_menu) {
-        AppendMenuW(popup, MF_SEPARATOR, 0, nullptr);
-        shell_menu->QueryContextMenu(popup, GetMenuItemCount(popup), FIRST_SHELL_COMMAND,
-                                     LAST_SHELL_COMMAND, CMF_NORMAL | CMF_CANRENAME);
+        shell_menu->QueryContextMenu(popup, 0, FIRST_SHELL_COMMAND, LAST_SHELL_COMMAND,
+                                     CMF_NORMAL | CMF_CANRENAME);
         // Submenus such as "Send to" and "New" fill themselves in through these.
         shell_menu.As(&menu2);
         shell_menu.As(&menu3);
     }
+    // Ours first, by position, whatever the shell put where: some shells move their default
+    // item to the top whatever index they are given.
+    const bool shell_items = GetMenuItemCount(popup) > 0;
+    InsertMenuW(popup, 0, MF_BYPOSITION | MF_STRING, OPEN_IN_NEW_WINDOW, L"Open in new window");
+    InsertMenuW(popup, 1, MF_BYPOSITION | MF_STRING, TOGGLE_PIN, node->pinned ? L"Unpin" : L"Pin");
+    if (shell_items) InsertMenuW(popup, 2, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
     SetForegroundWindow(owner);
     const UINT chosen =
         TrackPopupMenuEx(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, handle, nullptr);
