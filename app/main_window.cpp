@@ -7,14 +7,12 @@
 #include <climits>
 #include <vector>
 
-#include "app/app.h"
 #include "app/ebe.h"
-#include "app/settings_file.h"
+#include "app/process.h"
+#include "app/session.h"
 #include "app/single_instance.h"
 #include "core/handover.h"
 #include "core/layout.h"
-#include "core/placement.h"
-#include "core/settings_format.h"
 #include "fault/fatal.h"
 #include "ui/address/address_view.h"
 #include "ui/tree/tree_view.h"
@@ -32,6 +30,8 @@ int client_width(HWND window) {
 } // namespace
 
 main_window_t* main_window_t::open(const ITEMIDLIST* folder) {
+    // Written once it stands where it belongs, with its folder.
+    const saves_held_t held;
     // From WM_NCCREATE on, the window owns the object; it is freed at WM_NCDESTROY.
     return std::unique_ptr<main_window_t>(new main_window_t(folder)).release();
 }
@@ -62,7 +62,9 @@ main_window_t::main_window_t(const ITEMIDLIST* folder) {
     FOLDERSETTINGS folder_settings{static_cast<UINT>(FVM_AUTO), 0};
     eb->Initialize(handle, &initial, &folder_settings);
 
-    ebe = make_com<ebe_t>(this);
+    ebe = make_com<ebe_t>();
+    ebe->pending = [this](const ITEMIDLIST* pending) { on_navigation_pending(pending); };
+    ebe->completed = [this] { on_navigation_complete(); };
     eb->Advise(ebe.Get(), &ebe->cookie);
 
     HWND browser_window = nullptr;
@@ -73,14 +75,16 @@ main_window_t::main_window_t(const ITEMIDLIST* folder) {
     // From here on the window lays itself out and saves: every pane exists.
     eb_handle = browser_window;
 
-    main_windows.push_back(this);
+    if (!g_session.describe)
+        g_session.describe = [](const main_window_t* window) { return window->record(); };
+    g_session.window_opened(this);
 
-    if (settings_file_size() != 0)
-        load_settings(folder);
-    else if (folder)
-        go_to(folder);
-    else
-        browse_to_desktop();
+    if (!load_settings(folder)) {
+        if (folder)
+            go_to(folder);
+        else
+            browse_to_desktop();
+    }
 
     ShowWindow(handle, restore_maximized ? SW_SHOWMAXIMIZED : SW_SHOW);
 }
@@ -88,8 +92,8 @@ main_window_t::main_window_t(const ITEMIDLIST* folder) {
 main_window_t::~main_window_t() = default;
 
 void main_window_t::on_destroy() {
-    auto self = std::find(main_windows.begin(), main_windows.end(), this);
-    if (self != main_windows.end()) main_windows.erase(self);
+    // Leaves the session while others stay; the last one stays in it, as it is now.
+    const bool last = g_session.window_closed(this);
     // The browser lets go of the sink before the panes the sink calls go with the object,
     // and is torn down (its view and windows) before the last reference goes.
     if (eb && ebe) eb->Unadvise(ebe->cookie);
@@ -97,7 +101,32 @@ void main_window_t::on_destroy() {
     eb.Reset();
     ebe.Reset();
     eb_handle = nullptr; // nothing is laid out or saved any more
-    if (main_windows.empty()) PostQuitMessage(0);
+    if (last) PostQuitMessage(0);
+}
+
+void main_window_t::on_navigation_pending(const ITEMIDLIST* folder) {
+    // Started from the tree or the bar, the keys stay there: the new view takes the focus
+    // for itself when it shows.
+    const HWND focus = GetFocus();
+    keys_stay = focus && (focus == tree->handle || focus == address->handle) ? focus : nullptr;
+    address->set_folder(folder);
+    tree->show_folder(folder);
+    save_settings();
+}
+
+void main_window_t::on_navigation_complete() {
+    // A file asked for: its folder shows, the file selected in it.
+    if (select_after) {
+        if (ebe->view)
+            ebe->view->SelectItem(select_after.get(), SVSI_SELECT | SVSI_FOCUSED |
+                                                          SVSI_ENSUREVISIBLE | SVSI_DESELECTOTHERS);
+        select_after.reset();
+    }
+    const HWND focus = GetFocus();
+    if (keys_stay && IsWindow(keys_stay) && focus != keys_stay &&
+        (focus == eb_handle || IsChild(eb_handle, focus)))
+        SetFocus(keys_stay);
+    keys_stay = nullptr;
 }
 
 namespace {
@@ -179,11 +208,24 @@ LRESULT main_window_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case WM_SIZE:
         layout();
-        save_settings();
+        // Written when the gesture ends, or once the window has been still a moment.
+        if (!sizing) g_session.save_soon(this);
         return 0;
     case WM_MOVE:
+        if (!sizing) g_session.save_soon(this);
+        break;
+    case WM_ENTERSIZEMOVE:
+        sizing = true;
+        break;
+    case WM_EXITSIZEMOVE:
+        sizing = false;
         save_settings();
         break;
+    case WM_ENDSESSION:
+        // The system ends the process without destroying the windows: every one stays in
+        // the file for the next start.
+        if (wparam) g_session.end();
+        return 0;
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(handle, &ps);
@@ -209,8 +251,9 @@ LRESULT main_window_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
             SetCursor(LoadCursorW(nullptr, IDC_SIZEWE));
         }
         if (dragging) {
+            // Laid out at each move, written once when the button is let go.
             split = unscaled(splitter_in_reach(x, client_width(handle), dpi), dpi);
-            SendMessageW(handle, WM_SIZE, 0, 0);
+            layout();
         }
         break;
     case WM_LBUTTONDOWN:
@@ -245,12 +288,9 @@ LRESULT main_window_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
         // The shell's own settings (hidden files among them) for the tree to read again.
         tree->settings_changed();
         break;
-    case WM_SAVE_FAILED:
-        say_save_failed(handle);
-        return 0;
     case WM_NEW_WINDOW: {
         // The handed-over folder, when it names one, is the new window's one navigation.
-        const task_idlist handed = wparam != 0 ? receive_handover(this) : nullptr;
+        const task_idlist handed = wparam != 0 ? receive_handover(address->desktop.Get()) : nullptr;
         open_cascaded(this, handed.get());
         break;
     }
@@ -326,238 +366,4 @@ void main_window_t::focus_next(bool backwards) {
 void main_window_t::refresh() {
     tree->refresh_shown();
     if (ebe->view) ebe->view->Refresh();
-}
-
-namespace {
-
-screen_rect_t work_area_near(const RECT& r) {
-    MONITORINFO mi{};
-    mi.cbSize = sizeof mi;
-    GetMonitorInfoW(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &mi);
-    return {mi.rcWork.left, mi.rcWork.top, mi.rcWork.right, mi.rcWork.bottom};
-}
-
-void move_to(HWND window, const screen_rect_t& r) {
-    MoveWindow(window, int(r.left), int(r.top), int(r.right - r.left), int(r.bottom - r.top), TRUE);
-}
-
-} // namespace
-
-void open_window_at(POINT at) {
-    main_window_t* window = main_window_t::open();
-    window->load_settings();
-    // Where it was dropped, whatever the settings say, but whole on the screen.
-    if (IsZoomed(window->handle)) ShowWindow(window->handle, SW_RESTORE);
-    RECT r;
-    GetWindowRect(window->handle, &r);
-    const RECT dropped{at.x, at.y, at.x + r.right - r.left, at.y + r.bottom - r.top};
-    const screen_rect_t placed{dropped.left, dropped.top, dropped.right, dropped.bottom};
-    move_to(window->handle, whole_in(placed, work_area_near(dropped)));
-}
-
-main_window_t* open_cascaded(const main_window_t* source, const ITEMIDLIST* folder) {
-    main_window_t* window = main_window_t::open(folder);
-    if (IsZoomed(source->handle)) return window;
-    // Down and right of its source, the way windows cascade, so that it is seen to come.
-    RECT r;
-    GetWindowRect(source->handle, &r);
-    const int step = GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYSIZEFRAME);
-    OffsetRect(&r, step, step);
-    const screen_rect_t work = work_area_near(r);
-    screen_rect_t next{r.left, r.top, r.right, r.bottom};
-    // Past the screen's edge the cascade starts again at the work area's corner.
-    if (next.right > work.right || next.bottom > work.bottom)
-        next = {work.left, work.top, work.left + (r.right - r.left), work.top + (r.bottom - r.top)};
-    move_to(window->handle, whole_in(next, work));
-    return window;
-}
-
-bool restore_every_window() {
-    const std::vector<std::uint8_t> bytes = read_settings_file();
-    const auto saved = decode_settings(bytes.data(), bytes.size());
-    if (!saved || saved->trailer.windows.size() < 2) return false;
-    for (const window_record_t& record : saved->trailer.windows) {
-        const task_idlist folder = record.folder ? idlist_from_bytes(*record.folder) : nullptr;
-        main_window_t* window = main_window_t::open(folder ? folder.get() : nullptr);
-        window->restore_record(record);
-    }
-    return true;
-}
-
-namespace {
-
-// The window's rectangle as it is when neither minimised nor maximised, in screen
-// coordinates, and whether it is (or, minimised, comes back) maximised. A minimised
-// window's own rectangle is a strip, or off every screen.
-struct placement_t {
-    RECT normal;
-    bool maximized;
-};
-
-placement_t normal_placement(HWND window) {
-    const bool zoomed = IsZoomed(window), iconic = IsIconic(window);
-    if (!zoomed && !iconic) {
-        // As it stands: the placement's copy is not kept up to date by every system.
-        RECT r;
-        GetWindowRect(window, &r);
-        return {r, false};
-    }
-    WINDOWPLACEMENT wp{};
-    wp.length = sizeof wp;
-    GetWindowPlacement(window, &wp);
-    // The normal rectangle is in the coordinates of the monitor's work area.
-    RECT r = wp.rcNormalPosition;
-    MONITORINFO mi{};
-    mi.cbSize = sizeof mi;
-    if (GetMonitorInfoW(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &mi))
-        OffsetRect(&r, mi.rcWork.left - mi.rcMonitor.left, mi.rcWork.top - mi.rcMonitor.top);
-    return {r, zoomed || (wp.flags & WPF_RESTORETOMAXIMIZED)};
-}
-
-// Where a saved rectangle comes back: as saved when it shows on a monitor at a usable
-// size, otherwise whole on the nearest monitor's work area.
-RECT restored_rect(const std::int32_t (&saved)[4]) {
-    const screen_rect_t s{saved[0], saved[1], saved[2], saved[3]};
-    const RECT r{saved[0], saved[1], saved[2], saved[3]};
-    const bool on_a_monitor = r.right > r.left && r.bottom > r.top &&
-                              MonitorFromRect(&r, MONITOR_DEFAULTTONULL) != nullptr;
-    MONITORINFO mi{};
-    mi.cbSize = sizeof mi;
-    GetMonitorInfoW(MonitorFromRect(&r, MONITOR_DEFAULTTONEAREST), &mi);
-    const screen_rect_t work{mi.rcWork.left, mi.rcWork.top, mi.rcWork.right, mi.rcWork.bottom};
-    const screen_rect_t placed = restored_window_rect(s, on_a_monitor, work);
-    return {LONG(placed.left), LONG(placed.top), LONG(placed.right), LONG(placed.bottom)};
-}
-
-} // namespace
-
-void main_window_t::save_settings() {
-    const placement_t placement = normal_placement(handle);
-    const RECT& r = placement.normal;
-    std::vector<std::uint8_t> image;
-    image.reserve(512);
-    put_i32(image, SETTINGS_MAGIC);
-    put_i32(image, split);
-    for (LONG edge : {r.left, r.top, r.right, r.bottom}) put_i32(image, edge);
-    write_pidl_record(image, ebe->folder.get());
-    put_i32(image, static_cast<std::int32_t>(g_pins.folders.size()));
-    for (const byte_list& pin : g_pins.folders) write_pidl_record(image, pin.data());
-    settings_trailer_t trailer{.maximized = placement.maximized, .windows = {}};
-    // Every window open, oldest first, for a start to bring them all back.
-    for (const main_window_t* window : main_windows) {
-        const placement_t p = normal_placement(window->handle);
-        window_record_t record{window->split,
-                               {p.normal.left, p.normal.top, p.normal.right, p.normal.bottom},
-                               p.maximized,
-                               std::nullopt};
-        if (window->ebe && window->ebe->folder)
-            record.folder = idlist_bytes(window->ebe->folder.get());
-        trailer.windows.push_back(std::move(record));
-    }
-    write_trailer(image, trailer);
-    // Kept in memory until a save gets through: each save writes the whole state. Said
-    // once, not at every save while the disk stays full.
-    if (write_settings_file(image)) {
-        g_unsaved.clear();
-        return;
-    }
-    if (g_unsaved.empty()) {
-        g_save_failure_unsaid = true;
-        PostMessageW(handle, WM_SAVE_FAILED, 0, 0);
-    }
-    g_unsaved = std::move(image);
-}
-
-void main_window_t::load_settings(const ITEMIDLIST* instead) {
-    const std::vector<std::uint8_t> bytes = read_settings_file();
-    if (bytes.empty()) return;
-    const auto saved = decode_settings(bytes.data(), bytes.size());
-    if (!saved) {
-        // Nothing to restore: start where an empty file starts, so the first save
-        // writes a folder that exists.
-        if (instead)
-            go_to(instead);
-        else
-            browse_to_desktop();
-        return;
-    }
-    split = saved->split;
-    restore_maximized = saved->trailer.maximized;
-    restore_pins(saved->pins);
-    if (instead) {
-        go_to(instead);
-    } else if (saved->folder) {
-        const task_idlist folder = idlist_from_bytes(*saved->folder);
-        go_to(folder.get());
-    } else {
-        browse_to_desktop();
-    }
-    const RECT r = restored_rect(saved->rect);
-    MoveWindow(handle, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
-}
-
-void main_window_t::restore_record(const window_record_t& record) {
-    split = record.split;
-    const RECT r = restored_rect(record.rect);
-    if (IsZoomed(handle)) ShowWindow(handle, SW_RESTORE);
-    MoveWindow(handle, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
-    if (record.maximized) ShowWindow(handle, SW_MAXIMIZE);
-    layout();
-}
-
-void main_window_t::restore_pins(const std::vector<byte_list>& saved) {
-    if (!g_pins.loaded) {
-        g_pins.folders = saved;
-        g_pins.loaded = true;
-    }
-    const std::vector<pin_outcome_t> outcomes = tree->load_expanded(g_pins.folders);
-    // What this tree learnt: a pin found under other IDs keeps those, in every window;
-    // one whose folder is gone leaves every window; one out of reach for now stays.
-    std::vector<byte_list> kept, gone;
-    std::vector<std::pair<byte_list, byte_list>> moved;
-    for (std::size_t i = 0; i < outcomes.size(); ++i) {
-        const byte_list& was = g_pins.folders[i];
-        const byte_list& pin = outcomes[i].shown_as.empty() ? was : outcomes[i].shown_as;
-        if (!outcomes[i].shown_as.empty() || outcomes[i].unreachable) {
-            if (std::find(kept.begin(), kept.end(), pin) == kept.end()) kept.push_back(pin);
-            if (pin != was) moved.emplace_back(was, pin);
-        } else {
-            gone.push_back(pin);
-        }
-    }
-    g_pins.folders = std::move(kept);
-    for (main_window_t* other : main_windows) {
-        if (other == this) continue;
-        for (const byte_list& pin : gone) other->tree->set_pin(as_idlist(pin), false);
-        for (const auto& [was, now] : moved) {
-            other->tree->set_pin(as_idlist(was), false);
-            other->tree->set_pin(as_idlist(now), true);
-        }
-    }
-}
-
-void main_window_t::on_pin_moved(const ITEMIDLIST* from, const ITEMIDLIST* to) {
-    const byte_list was = idlist_bytes(from), now = idlist_bytes(to);
-    // In its place in the set, and once.
-    std::erase(g_pins.folders, now);
-    const auto at = std::find(g_pins.folders.begin(), g_pins.folders.end(), was);
-    if (at != g_pins.folders.end())
-        *at = now;
-    else
-        g_pins.folders.push_back(now);
-    for (main_window_t* other : main_windows)
-        if (other != this) {
-            other->tree->set_pin(from, false);
-            other->tree->set_pin(to, true);
-        }
-    save_settings();
-}
-
-void main_window_t::on_pin_changed(const ITEMIDLIST* folder, bool pinned) {
-    const byte_list pin = idlist_bytes(folder);
-    std::erase(g_pins.folders, pin);
-    if (pinned) g_pins.folders.push_back(pin);
-    for (main_window_t* other : main_windows)
-        if (other != this) other->tree->set_pin(folder, pinned);
-    save_settings();
 }

@@ -19,8 +19,6 @@
 struct tree_view_t;
 struct address_view_t;
 
-// Posted to a window whose save did not get through, for the report to come outside it.
-constexpr UINT WM_SAVE_FAILED = WM_APP + 11;
 struct ebe_t;
 
 struct main_window_t {
@@ -35,13 +33,15 @@ struct main_window_t {
     std::int32_t split = 300;
     bool dragging = false;
     bool restore_maximized = false; // the settings say so; shown maximised
+    bool sizing = false;            // between WM_ENTERSIZEMOVE and WM_EXITSIZEMOVE
     int dpi = 96;                   // the scale of the monitor it is on
     unique_font font;               // the UI font at that scale, when it is not 96 DPI's g_font
     task_idlist select_after;       // a file to select in the list once its folder shows
+    HWND keys_stay = nullptr;       // the pane a navigation was started from with the keyboard
 
     // A new window, shown, restored from the settings file (or on the desktop when the
-    // file is empty), and in main_windows; on `folder` instead of the saved one when one
-    // is given, which is then its one navigation. It belongs to its window.
+    // file is empty), and in the session's main_windows; on `folder` instead of the saved
+    // one when one is given, which is then its one navigation. It belongs to its window.
     static main_window_t* open(const ITEMIDLIST* folder = nullptr);
 
     ~main_window_t();
@@ -51,10 +51,13 @@ struct main_window_t {
     static LRESULT CALLBACK window_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam);
     LRESULT on_message(UINT message, WPARAM wparam, LPARAM lparam);
 
+    // This window's state into the settings file now (a navigation, a pin, a gesture's end).
     void save_settings();
+    // What the settings file keeps of this window.
+    window_record_t record() const;
     // Restores from the settings file; browses to `instead`, when given, rather than the
-    // saved folder.
-    void load_settings(const ITEMIDLIST* instead = nullptr);
+    // saved folder. False when the file holds nothing (it is empty): nothing was done.
+    bool load_settings(const ITEMIDLIST* instead = nullptr);
 
     void browse_to_desktop();
     void layout();
@@ -75,6 +78,10 @@ struct main_window_t {
 private:
     explicit main_window_t(const ITEMIDLIST* folder);
     void on_destroy();
+    // What the browser reports: a folder about to show, which the panes and the file
+    // follow; a folder shown.
+    void on_navigation_pending(const ITEMIDLIST* folder);
+    void on_navigation_complete();
     void restore_pins(const std::vector<byte_list>& saved);
 
 public:

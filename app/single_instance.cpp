@@ -2,10 +2,8 @@
 
 #include <string>
 
-#include "app/app.h"
-#include "app/main_window.h"
+#include "app/command_line.h"
 #include "core/handover.h"
-#include "ui/address/address_view.h"
 #include "win/handle.h"
 
 namespace {
@@ -75,12 +73,11 @@ BOOL CALLBACK find_running_instance(HWND window, LPARAM command_line) {
     ExitProcess(0);
 }
 
-task_idlist receive_handover(main_window_t* receiver) {
+task_idlist receive_handover(IShellFolder* desktop) {
     const unique_handle block(OpenFileMappingW(FILE_MAP_WRITE, FALSE, HANDOVER_BLOCK));
     const mapped_view view(block ? MapViewOfFile(block.get(), FILE_MAP_WRITE, 0, 0, 0) : nullptr);
     // Read no further than the mapping, whatever its writer left in it.
     const std::u16string path = view ? read_handover_block(view.get(), view_size(view)) : u"";
     if (path.empty()) return nullptr;
-    return parse_display_name(receiver->address->desktop.Get(),
-                              reinterpret_cast<const wchar_t*>(path.c_str()));
+    return parse_display_name(desktop, reinterpret_cast<const wchar_t*>(path.c_str()));
 }

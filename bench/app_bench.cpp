@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "ui/address/address_view.h"
-#include "app/app.h"
+#include "app/session.h"
 #include "win/com.h"
 #include "app/ebe.h"
 #include "app/main_window.h"
@@ -143,8 +143,8 @@ std::vector<double> timed(const std::function<void()>& measure) {
 }
 
 void truncate_settings() {
-    SetFilePointer(g_settings.get(), 0, nullptr, FILE_BEGIN);
-    SetEndOfFile(g_settings.get());
+    SetFilePointer(g_session.settings.get(), 0, nullptr, FILE_BEGIN);
+    SetEndOfFile(g_session.settings.get());
 }
 
 main_window_t* open_window() {
@@ -156,7 +156,7 @@ main_window_t* open_window() {
 
 void close_window(main_window_t* window) {
     SendMessageW(window->handle, WM_CLOSE, 0, 0);
-    pump_until([] { return main_windows.empty(); });
+    pump_until([] { return g_session.main_windows.empty(); });
 }
 
 void bench_navigation() {
@@ -214,7 +214,7 @@ std::uint64_t bytes_written = 0;
 
 BOOL WINAPI counting_write_file(HANDLE file, LPCVOID data, DWORD size, LPDWORD written,
                                 LPOVERLAPPED overlapped) {
-    if (counting && file == g_settings.get()) {
+    if (counting && file == g_session.settings.get()) {
         ++write_calls;
         bytes_written += size;
     }
@@ -253,7 +253,7 @@ void bench_save(const char* key, const char* label, const std::vector<std::uint8
     truncate_settings();
     if (!file.empty()) {
         DWORD written = 0;
-        WriteFile(g_settings.get(), file.data(), DWORD(file.size()), &written, nullptr);
+        WriteFile(g_session.settings.get(), file.data(), DWORD(file.size()), &written, nullptr);
     }
     main_window_t* window = open_window();
     int pins = 0;

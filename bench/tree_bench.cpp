@@ -11,7 +11,6 @@
 #include <string>
 #include <vector>
 
-#include "app/app.h"
 #include "app/ebe.h"
 #include "app/main_window.h"
 #include "bench/figures.h"

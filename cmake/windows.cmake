@@ -32,11 +32,15 @@ add_library(zelvon_ui_address STATIC ui/address/address_view.cpp)
 target_link_libraries(zelvon_ui_address PUBLIC zelvon_win)
 
 add_library(zelvon_app STATIC
-    app/app.cpp
-    app/main_window.cpp
-    app/ebe.cpp
+    app/process.cpp
+    app/command_line.cpp
     app/settings_file.cpp
+    app/session.cpp
+    app/ebe.cpp
     app/single_instance.cpp
+    app/main_window.cpp
+    app/main_window_state.cpp
+    app/startup.cpp
 )
 target_link_libraries(zelvon_app PUBLIC zelvon_ui_tree zelvon_ui_address zelvon_win)
 target_link_options(zelvon_app PUBLIC -static)

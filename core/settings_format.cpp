@@ -12,6 +12,7 @@ constexpr std::size_t HEADER_SIZE = 24;
 enum field_tag_t : std::uint16_t {
     FIELD_WINDOW_FLAGS = 1, // 32 bits: bit 0, maximised
     FIELD_WINDOW = 2,       // one open window: split, rect, flags, folder record
+    FIELD_GENERATION = 3,   // 64 bits: the save's number
 };
 constexpr std::uint32_t FLAG_MAXIMIZED = 1;
 
@@ -53,6 +54,8 @@ std::optional<settings_trailer_t> read_trailer(const settings_reader_t& in) {
             window.folder = field.read_pidl_record();
             trailer.windows.push_back(std::move(window));
         }
+        if (tag == FIELD_GENERATION && size >= 8)
+            trailer.generation = u32_at(p) | std::uint64_t(u32_at(p + 4)) << 32;
         p += size;
     }
     return trailer;
@@ -76,6 +79,12 @@ void write_trailer(std::vector<std::uint8_t>& image, const settings_trailer_t& t
     put_u16(image, FIELD_WINDOW_FLAGS);
     put_u16(image, 4);
     put_i32(image, trailer.maximized ? FLAG_MAXIMIZED : 0);
+    if (trailer.generation != 0) {
+        put_u16(image, FIELD_GENERATION);
+        put_u16(image, 8);
+        put_i32(image, static_cast<std::int32_t>(trailer.generation));
+        put_i32(image, static_cast<std::int32_t>(trailer.generation >> 32));
+    }
     for (const window_record_t& window : trailer.windows) {
         std::vector<std::uint8_t> field;
         put_i32(field, window.split);
@@ -145,4 +154,37 @@ std::optional<saved_settings_t> decode_settings(const std::uint8_t* data, std::s
         s.has_trailer = true;
     }
     return s;
+}
+
+namespace {
+
+// A save of ours, whole: what a backup must be to count, and a file to stand.
+std::optional<settings_trailer_t> whole_save(const std::vector<std::uint8_t>& bytes) {
+    auto saved = decode_settings(bytes.data(), bytes.size());
+    if (!saved || !saved->has_trailer) return std::nullopt;
+    return std::move(saved->trailer);
+}
+
+} // namespace
+
+bool backup_is_newer(const std::vector<std::uint8_t>& file,
+                     const std::vector<std::uint8_t>& backup) {
+    const auto kept = whole_save(backup);
+    if (!kept) return false;
+    if (file.empty() || !decode_settings(file.data(), file.size())) return true;
+    if (const auto main = whole_save(file))
+        return main->generation != 0 && kept->generation > main->generation;
+    // No trailer: the start of the backup's own save, cut while it was written (a disk
+    // writes a sector whole or not at all), or an older version's save, which has none and
+    // came after the one that was cut.
+    const std::size_t head = std::min({file.size(), backup.size(), std::size_t(512)});
+    return std::equal(file.begin(), file.begin() + std::ptrdiff_t(head), backup.begin());
+}
+
+std::uint64_t last_generation(const std::vector<std::uint8_t>& file,
+                              const std::vector<std::uint8_t>& backup) {
+    std::uint64_t last = 0;
+    for (const auto* bytes : {&file, &backup})
+        if (const auto saved = whole_save(*bytes)) last = std::max(last, saved->generation);
+    return last;
 }

@@ -35,6 +35,9 @@ struct window_record_t {
 struct settings_trailer_t {
     bool maximized = false;               // the window of the header comes back maximised
     std::vector<window_record_t> windows; // every window open at the save, oldest first
+    // Counts the saves, main file and backup alike, so that the newer of the two can be
+    // told; 0 for a save that did not count (an older version's).
+    std::uint64_t generation = 0;
 };
 
 // Appends the trailer to an image that holds everything before it.
@@ -70,3 +73,14 @@ std::uint32_t crc32_of(const std::uint8_t* data, std::size_t size);
 // Empty when nothing may be restored: the file is cut inside its first 24 bytes or does
 // not start with 100. A file cut short before its pin count has no pins.
 std::optional<saved_settings_t> decode_settings(const std::uint8_t* data, std::size_t size);
+
+// Which of the settings file and the backup beside it (written whole and flushed before
+// the file) holds the last save: the backup only when it is whole and either the file is
+// not (empty, or cut while it was written) or the backup is of a later save. A whole file
+// that counts no saves was written by a version that keeps no backup, after ours.
+bool backup_is_newer(const std::vector<std::uint8_t>& file,
+                     const std::vector<std::uint8_t>& backup);
+
+// The generation of the last save among the file and its backup: where the next counts on.
+std::uint64_t last_generation(const std::vector<std::uint8_t>& file,
+                              const std::vector<std::uint8_t>& backup);

@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "ui/address/address_view.h"
-#include "app/app.h"
+#include "app/session.h"
+#include "app/startup.h"
 #include "app/ebe.h"
 #include "app/settings_file.h"
 #include "core/settings_format.h"
@@ -86,9 +87,10 @@ protected:
 
     void TearDown() override {
         // A close that fails to remove its window must not hold the run up.
-        for (int left = 8; !main_windows.empty() && left > 0; --left) close(main_windows.back());
-        EXPECT_TRUE(main_windows.empty());
-        main_windows.clear();
+        for (int left = 8; !g_session.main_windows.empty() && left > 0; --left)
+            close(g_session.main_windows.back());
+        EXPECT_TRUE(g_session.main_windows.empty());
+        g_session.main_windows.clear();
         pump_for(50);
         take_quits();
     }
@@ -130,7 +132,7 @@ TEST_F(MainWindowTest, OpensOnTheDesktopAsA1024By768Window) {
     EXPECT_EQ(r.right - r.left, 1024);
     EXPECT_EQ(r.bottom - r.top, 768);
     EXPECT_TRUE(IsWindowVisible(window->handle));
-    EXPECT_EQ(main_windows, std::vector<main_window_t*>{window});
+    EXPECT_EQ(g_session.main_windows, std::vector<main_window_t*>{window});
 
     EXPECT_EQ(window->split, 300);
     EXPECT_FALSE(window->dragging);
@@ -170,6 +172,7 @@ TEST_F(MainWindowTest, LaysOutThePanesForEverySizeAndSplit) {
         window->split = c.from_right ? client_rect(window->handle).right + c.split : c.split;
         SendMessageW(window->handle, WM_SIZE, 0, 0);
         expect_layout(window);
+        g_session.flush(); // a layout is written once the window is still
         expect_file_holds(window, {});
     }
 }
@@ -185,11 +188,11 @@ TEST_F(MainWindowTest, DraggingTheBarKeepsItWithinReach) {
     }
     SendMessageW(window->handle, WM_LBUTTONDOWN, MK_LBUTTON, at_x(303));
     ASSERT_TRUE(window->dragging);
+    const std::uint64_t writes = g_session.writes;
 
     SendMessageW(window->handle, WM_MOUSEMOVE, MK_LBUTTON, at_x(120));
     EXPECT_EQ(window->split, 120);
     expect_layout(window);
-    EXPECT_EQ(i32_at(settings_bytes(), 4), 120);
 
     SendMessageW(window->handle, WM_MOUSEMOVE, MK_LBUTTON, at_x(-40));
     EXPECT_EQ(window->split, 0);
@@ -204,6 +207,7 @@ TEST_F(MainWindowTest, DraggingTheBarKeepsItWithinReach) {
     EXPECT_FALSE(window->dragging);
     EXPECT_EQ(window->split, 200);
     expect_file_holds(window, {});
+    EXPECT_EQ(g_session.writes, writes + 1) << "one drag, one write";
 
     // Moves after the release leave the bar where it is.
     SendMessageW(window->handle, WM_MOUSEMOVE, 0, at_x(50));
@@ -328,7 +332,7 @@ TEST_F(MainWindowTest, DamagedFilesRestoreNothingHarmful) {
         reset_settings(c.bytes);
         main_window_t* window = open();
         pump_for(50);
-        ASSERT_EQ(main_windows, std::vector<main_window_t*>{window});
+        ASSERT_EQ(g_session.main_windows, std::vector<main_window_t*>{window});
         ASSERT_TRUE(window->ebe->folder) << "no navigation";
         EXPECT_EQ(idlist_items(window->ebe->folder.get()), bytes_t{}) << "not on the desktop";
         EXPECT_EQ(idlist_items(window->address->pidl.get()), bytes_t{});
@@ -354,24 +358,24 @@ TEST_F(MainWindowTest, ClosingRemovesTheWindowAndOnlyTheLastOneQuits) {
     main_window_t* a = open();
     main_window_t* b = open();
     main_window_t* c = open();
-    EXPECT_EQ(main_windows, (std::vector<main_window_t*>{a, b, c}));
+    EXPECT_EQ(g_session.main_windows, (std::vector<main_window_t*>{a, b, c}));
     const HWND a_handle = a->handle, b_handle = b->handle, c_handle = c->handle;
 
     close(b);
-    EXPECT_EQ(main_windows, (std::vector<main_window_t*>{a, c}));
+    EXPECT_EQ(g_session.main_windows, (std::vector<main_window_t*>{a, c}));
     EXPECT_FALSE(IsWindow(b_handle));
     pump_for(100);
     EXPECT_EQ(take_quits(), 0);
 
     close(a);
-    EXPECT_EQ(main_windows, std::vector<main_window_t*>{c});
+    EXPECT_EQ(g_session.main_windows, std::vector<main_window_t*>{c});
     EXPECT_FALSE(IsWindow(a_handle));
     EXPECT_TRUE(IsWindowVisible(c_handle));
     pump_for(100);
     EXPECT_EQ(take_quits(), 0);
 
     close(c);
-    EXPECT_TRUE(main_windows.empty());
+    EXPECT_TRUE(g_session.main_windows.empty());
     EXPECT_FALSE(IsWindow(c_handle));
     pump_for(100);
     EXPECT_EQ(take_quits(), 1);
@@ -483,11 +487,12 @@ TEST_F(MainWindowTest, AFileCutMidwayIsReadFromTheBackupWrittenBeforeIt) {
     const bytes_t saved = settings_bytes();
     ASSERT_TRUE(decode_settings(saved.data(), saved.size())->has_trailer);
     // Whole, it leaves no backup to shadow a file an older version writes later.
-    EXPECT_EQ(GetFileAttributesW((g_settings_path + L".bak").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetFileAttributesW((g_session.settings_path + L".bak").c_str()),
+              INVALID_FILE_ATTRIBUTES);
     const auto cut_with_backup = [&](std::size_t file_size, std::size_t backup_size) {
         reset_settings(bytes_t(saved.begin(), saved.begin() + file_size));
-        HANDLE backup = CreateFileW((g_settings_path + L".bak").c_str(), GENERIC_WRITE, 0, nullptr,
-                                    CREATE_ALWAYS, 0, nullptr);
+        HANDLE backup = CreateFileW((g_session.settings_path + L".bak").c_str(), GENERIC_WRITE, 0,
+                                    nullptr, CREATE_ALWAYS, 0, nullptr);
         DWORD written = 0;
         WriteFile(backup, saved.data(), DWORD(backup_size), &written, nullptr);
         CloseHandle(backup);
@@ -495,8 +500,8 @@ TEST_F(MainWindowTest, AFileCutMidwayIsReadFromTheBackupWrittenBeforeIt) {
     };
 
     cut_with_backup(saved.size() / 2, saved.size());
-    EXPECT_EQ(read_settings_file(), saved);
+    EXPECT_EQ(g_session.read(), saved);
     // A backup cut too is no better: the file is read as it is.
     const bytes_t cut = cut_with_backup(saved.size() / 3, saved.size() / 4);
-    EXPECT_EQ(read_settings_file(), cut);
+    EXPECT_EQ(g_session.read(), cut);
 }

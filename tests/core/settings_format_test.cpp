@@ -219,3 +219,36 @@ TEST(SettingsTrailer, EveryOpenWindowIsKeptInOrderBehindTheFirst) {
 }
 
 } // namespace
+
+namespace {
+
+bytes save_of(std::int32_t split, std::uint64_t generation) {
+    bytes image = image_of(split, {0, 0, 1024, 768}, windows, {system32});
+    settings_trailer_t trailer;
+    trailer.generation = generation;
+    write_trailer(image, trailer);
+    return image;
+}
+
+TEST(SettingsBackup, TakenOnlyWhenItHoldsTheLaterSave) {
+    const bytes backup = save_of(250, 8);
+    EXPECT_EQ(decode(backup)->trailer.generation, 8u);
+    EXPECT_TRUE(backup_is_newer({}, backup)) << "a first save cut after its backup";
+    EXPECT_TRUE(backup_is_newer(save_of(300, 7), backup)) << "cut before the file was written";
+    EXPECT_FALSE(backup_is_newer(save_of(250, 8), backup)) << "written; only the delete failed";
+    EXPECT_FALSE(backup_is_newer(save_of(300, 9), backup)) << "a stale backup";
+    EXPECT_FALSE(backup_is_newer(save_of(300, 0), backup)) << "a version without generations";
+    EXPECT_FALSE(backup_is_newer(save_of(300, 7), bytes(backup.begin(), backup.end() - 1)));
+
+    // Without a trailer: the backup's own save cut short, or an older version's later one.
+    bytes cut = backup;
+    cut.resize(cut.size() - 6);
+    EXPECT_TRUE(backup_is_newer(cut, backup));
+    EXPECT_TRUE(backup_is_newer(bytes{1, 2, 3}, backup)) << "nothing a start could restore";
+    EXPECT_FALSE(backup_is_newer(image_of(300, {0, 0, 1024, 768}, windows, {}), backup));
+
+    EXPECT_EQ(last_generation(save_of(300, 9), backup), 9u);
+    EXPECT_EQ(last_generation(cut, backup), 8u);
+}
+
+} // namespace

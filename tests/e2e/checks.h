@@ -65,6 +65,21 @@ inline std::vector<std::uint8_t> close_and_read(app_t& app, HWND window) {
     return read_settings().value_or(std::vector<std::uint8_t>{});
 }
 
+// Ends the process as the system does at log-off, its windows open (they are told the
+// session ends, then the process is ended), and returns what it saved: every window stays
+// in the file.
+inline std::vector<std::uint8_t> end_session_and_read(app_t& app) {
+    for (HWND window : app.main_windows()) {
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_NORMAL, WAIT_MS,
+                            &result);
+        SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_NORMAL, WAIT_MS,
+                            &result);
+    }
+    app.kill();
+    return read_settings().value_or(std::vector<std::uint8_t>{});
+}
+
 // Closes every window of the process, which then ends, and returns what it saved.
 inline std::vector<std::uint8_t> close_all_and_read(app_t& app) {
     for (HWND window : app.main_windows()) app.close(window);

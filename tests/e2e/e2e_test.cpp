@@ -106,7 +106,9 @@ TEST(Folder, ArgumentIsShownSavedAndRestoredWithTheWindowAndSplitter) {
     EXPECT_EQ(window_rect(window), placed);
     expect_layout(window, 180);
     expect_browser_shows(window, windows_folder);
-    EXPECT_EQ(close_and_read(app, window), first_save);
+    // The same state again (the trailer counts the saves).
+    EXPECT_TRUE(holds_state(close_and_read(app, window),
+                            encode_settings(saved.split, saved.rect, saved.folder)));
 }
 
 TEST(Folder, MisspeltArgumentLeavesTheRestoredFolder) {

@@ -129,7 +129,7 @@ TEST(Handover, PathIsShownInTheAddedWindowWhenItNamesAFolderAndDroppedSilentlyOt
 
     EXPECT_EQ(first.main_windows().size(), 4u);
     EXPECT_EQ(process_count(L"zelvon.exe"), 1);
-    EXPECT_TRUE(same_folder(decode_settings(close_all_and_read(first)).folder, program_files));
+    EXPECT_TRUE(same_folder(decode_settings(end_session_and_read(first)).folder, program_files));
 }
 
 TEST(Handover, EightStartsAtOnceEachOpenAWindowOnTheirOwnFolder) {

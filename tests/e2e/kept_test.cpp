@@ -107,8 +107,8 @@ TEST(Pins, APinMadeInOneWindowShowsInTheOtherAndOutlivesItsSaves) {
     }));
     send_click(tree_b, 30, 10); // B's desktop row: a navigation, and a save
     expect_browser_shows(b, {});
-    // Nothing is saved on close: the file is B's last save.
-    const settings_image_t saved = decode_settings(close_all_and_read(app));
+    // Ended with both open, the file is B's last save.
+    const settings_image_t saved = decode_settings(end_session_and_read(app));
     ASSERT_TRUE(saved.valid);
     EXPECT_TRUE(saved.folder.empty()) << "B's save";
     EXPECT_TRUE(same_folders(saved.pins, {subfolders[0]}));

@@ -15,7 +15,7 @@
 #include <string>
 
 #include "ui/address/address_view.h"
-#include "app/app.h"
+#include "app/session.h"
 #include "app/ebe.h"
 #include "core/handover.h"
 #include "core/layout.h"
@@ -94,10 +94,12 @@ testing::AssertionResult file_is_state_of(const saved_settings_t& s, main_window
     const auto differs = [](const char* what) { return testing::AssertionFailure() << what; };
     // Every save holds every window, in order: another window may have saved since (a pin
     // it found under new bytes), which leaves this one's state in the file all the same.
-    const auto at = std::find(main_windows.begin(), main_windows.end(), w);
-    if (s.trailer.windows.size() != main_windows.size() || at == main_windows.end())
+    const auto at = std::find(g_session.main_windows.begin(), g_session.main_windows.end(), w);
+    if (s.trailer.windows.size() != g_session.main_windows.size() ||
+        at == g_session.main_windows.end())
         return differs("the windows stored");
-    const window_record_t& record = s.trailer.windows[std::size_t(at - main_windows.begin())];
+    const window_record_t& record =
+        s.trailer.windows[std::size_t(at - g_session.main_windows.begin())];
     RECT r;
     GetWindowRect(w->handle, &r);
     if (record.split != w->split || record.rect[0] != r.left || record.rect[1] != r.top ||
@@ -115,15 +117,15 @@ testing::AssertionResult file_is_state_of(const saved_settings_t& s, main_window
     };
     if (std::none_of(s.trailer.windows.begin(), s.trailer.windows.end(), is_header))
         return differs("the first record");
-    if (s.pins != g_pins.folders) return differs("the process's pins");
+    if (s.pins != g_session.pins.folders) return differs("the process's pins");
     // Every window shows every pin it can reach, and no other.
-    for (main_window_t* window : main_windows) {
+    for (main_window_t* window : g_session.main_windows) {
         std::vector<byte_list> shown;
         for (const tree_node_t* node : window->tree->all_nodes)
             if (node->pinned) shown.push_back(terminated(absolute_items(node)));
         for (const byte_list& pin : shown)
-            if (std::find(g_pins.folders.begin(), g_pins.folders.end(), pin) ==
-                g_pins.folders.end())
+            if (std::find(g_session.pins.folders.begin(), g_session.pins.folders.end(), pin) ==
+                g_session.pins.folders.end())
                 return differs("a pin shown that the process does not have");
     }
     return testing::AssertionSuccess();
@@ -177,7 +179,9 @@ struct soak_t {
     std::vector<std::wstring> paths;
 
     int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); }
-    main_window_t* any_window() { return main_windows[pick(int(main_windows.size()))]; }
+    main_window_t* any_window() {
+        return g_session.main_windows[pick(int(g_session.main_windows.size()))];
+    }
 
     static void settle() { pump_for(5); }
 
@@ -241,7 +245,10 @@ struct soak_t {
             GetWindowRect(actor->handle, &r);
             const int width = 300 + pick(900), height = 200 + pick(700);
             if (width == r.right - r.left && height == r.bottom - r.top) return false;
+            // As a gesture of the frame's: written when it ends.
+            SendMessageW(actor->handle, WM_ENTERSIZEMOVE, 0, 0);
             MoveWindow(actor->handle, 40, 40, width, height, TRUE);
+            SendMessageW(actor->handle, WM_EXITSIZEMOVE, 0, 0);
             return true;
         }
         case 8: {
@@ -257,10 +264,10 @@ struct soak_t {
             return true;
         }
         case 9:
-            if (main_windows.size() >= 5) return name = "nothing", false;
+            if (g_session.main_windows.size() >= 5) return name = "nothing", false;
             name = "open a window";
             SendMessageW(actor->handle, WM_NEW_WINDOW, 0, 0);
-            actor = main_windows.back();
+            actor = g_session.main_windows.back();
             pump_until([&] { return actor->ebe->folder != nullptr; });
             return true;
         case 12:
@@ -268,15 +275,15 @@ struct soak_t {
             change_outside();
             return false;
         case 10: {
-            if (main_windows.size() >= 5) return name = "nothing", false;
+            if (g_session.main_windows.size() >= 5) return name = "nothing", false;
             name = "hand over";
             const int f = pick(int(paths.size()));
             hand_over(actor->handle, paths[f]);
-            actor = main_windows.back();
+            actor = g_session.main_windows.back();
             return true;
         }
         default:
-            if (main_windows.size() < 2) return name = "nothing", false;
+            if (g_session.main_windows.size() < 2) return name = "nothing", false;
             name = "close a window";
             SendMessageW(actor->handle, WM_CLOSE, 0, 0);
             actor = nullptr;
@@ -294,7 +301,7 @@ struct soak_t {
         UnmapViewOfFile(view);
         SendMessageW(window, WM_NEW_WINDOW, path.size(), 0);
         CloseHandle(block);
-        main_window_t* w = main_windows.back();
+        main_window_t* w = g_session.main_windows.back();
         const bytes_t target = parse(path);
         pump_until([&] {
             return w->ebe->folder &&
@@ -304,7 +311,7 @@ struct soak_t {
 
     bytes_t parse(const std::wstring& path) {
         ITEMIDLIST* list = nullptr;
-        main_windows.front()->address->desktop->ParseDisplayName(
+        g_session.main_windows.front()->address->desktop->ParseDisplayName(
             nullptr, nullptr, const_cast<wchar_t*>(path.c_str()), nullptr, &list, nullptr);
         bytes_t bytes = list ? terminated(idlist_items(list)) : bytes_t{};
         CoTaskMemFree(list);
@@ -331,10 +338,11 @@ struct soak_t {
     }
 
     void quiet(int& gdi, int& windows, DWORD& handles) {
-        while (main_windows.size() > 1) SendMessageW(main_windows.back()->handle, WM_CLOSE, 0, 0);
-        main_window_t* w = main_windows.front();
+        while (g_session.main_windows.size() > 1)
+            SendMessageW(g_session.main_windows.back()->handle, WM_CLOSE, 0, 0);
+        main_window_t* w = g_session.main_windows.front();
         for (tree_node_t* node : w->tree->all_nodes) node->pinned = false;
-        g_pins.folders.clear();
+        g_session.pins.folders.clear();
         w->tree->root.collapse_all();
         MoveWindow(w->handle, 40, 40, 800, 600, TRUE);
         navigate(w, folders.front());
@@ -379,7 +387,7 @@ TEST(Soak, SeededActionsKeepFileTreeAndObjectsInStep) {
     // the most windows open at once needed: let every folder, and as many windows as
     // the soak opens, pass once before the counts are taken.
     for (const bytes_t& folder : soak.folders) soak.navigate(first, folder);
-    for (std::size_t i = 0; main_windows.size() < 5; ++i)
+    for (std::size_t i = 0; g_session.main_windows.size() < 5; ++i)
         soak.hand_over(first->handle, soak.paths[i % soak.paths.size()]);
     int gdi = 0, windows = 0;
     DWORD handles = 0;
@@ -407,7 +415,7 @@ TEST(Soak, SeededActionsKeepFileTreeAndObjectsInStep) {
         if (saves && actor) {
             ASSERT_TRUE(file_is_state_of(*saved, actor));
         }
-        for (main_window_t* w : main_windows) expect_rows_consistent(w->tree.get());
+        for (main_window_t* w : g_session.main_windows) expect_rows_consistent(w->tree.get());
         if (HasFatalFailure()) return;
 
         if (step % 250 == 0 || step == actions) {
@@ -427,7 +435,7 @@ TEST(Soak, SeededActionsKeepFileTreeAndObjectsInStep) {
             EXPECT_LE(int(handles) - int(warm_handles), 16 + (step - warm_step) / 25);
         }
     }
-    SendMessageW(main_windows.front()->handle, WM_CLOSE, 0, 0);
+    SendMessageW(g_session.main_windows.front()->handle, WM_CLOSE, 0, 0);
     take_quits();
 }
 

@@ -8,7 +8,10 @@
 #include <functional>
 #include <string>
 
-#include "app/app.h"
+#include "app/process.h"
+#include "app/session.h"
+#include "app/settings_file.h"
+#include "app/startup.h"
 
 // The settings file of this process, a fresh temporary one.
 inline std::wstring process_settings_path;
@@ -26,9 +29,9 @@ inline bool open_process_state(const wchar_t* prefix) {
     GetTempPathW(MAX_PATH, dir);
     GetTempFileNameW(dir, prefix, 0, path);
     process_settings_path = path;
-    g_settings_path = path;
-    g_settings = open_settings_file(path);
-    return g_font && valid_handle(g_settings);
+    g_session.settings_path = path;
+    g_session.settings = open_settings_file(path);
+    return g_font && valid_handle(g_session.settings);
 }
 
 inline void close_process_state() {

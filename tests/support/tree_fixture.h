@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "app/app.h"
+#include "app/process.h"
 #include "tests/support/fake_shell.h"
 #include "tests/support/test_host.h"
 #include "tests/support/win_test_support.h"

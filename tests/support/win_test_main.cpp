@@ -6,7 +6,7 @@
 
 #include <cstdio>
 
-#include "app/app.h"
+#include "app/session.h"
 #include "app/ebe.h"
 #include "app/main_window.h"
 #include "tests/support/win_test_support.h"
@@ -27,22 +27,22 @@ LONG WINAPI report_crash(EXCEPTION_POINTERS* info) {
 } // namespace
 
 void reset_settings(const bytes_t& bytes) {
-    DeleteFileW((g_settings_path + L".bak").c_str());
-    SetFilePointer(g_settings.get(), 0, nullptr, FILE_BEGIN);
-    SetEndOfFile(g_settings.get());
+    DeleteFileW((g_session.settings_path + L".bak").c_str());
+    SetFilePointer(g_session.settings.get(), 0, nullptr, FILE_BEGIN);
+    SetEndOfFile(g_session.settings.get());
     DWORD written = 0;
     if (!bytes.empty())
-        WriteFile(g_settings.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr);
+        WriteFile(g_session.settings.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr);
 }
 
 bytes_t settings_bytes() {
     LARGE_INTEGER size{};
-    GetFileSizeEx(g_settings.get(), &size);
+    GetFileSizeEx(g_session.settings.get(), &size);
     bytes_t bytes(static_cast<std::size_t>(size.QuadPart));
-    SetFilePointer(g_settings.get(), 0, nullptr, FILE_BEGIN);
+    SetFilePointer(g_session.settings.get(), 0, nullptr, FILE_BEGIN);
     DWORD read = 0;
     if (!bytes.empty())
-        ReadFile(g_settings.get(), bytes.data(), DWORD(bytes.size()), &read, nullptr);
+        ReadFile(g_session.settings.get(), bytes.data(), DWORD(bytes.size()), &read, nullptr);
     bytes.resize(read);
     return bytes;
 }

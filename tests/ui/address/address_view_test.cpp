@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-#include "app/app.h"
+#include "app/process.h"
 #include "tests/support/dib.h"
 #include "tests/support/test_host.h"
 #include "tests/support/win_test_support.h"

@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "app/app.h"
+#include "app/process.h"
 #include "tests/support/test_host.h"
 #include "tests/support/win_test_support.h"
 #include "ui/tree/tree_view.h"

@@ -1,64 +1,17 @@
-#include "app/app.h"
+#include "app/startup.h"
 
-#include <shellapi.h>
 #include <shlobj.h>
 #include <strsafe.h>
 #include <tlhelp32.h>
 
+#include "app/command_line.h"
 #include "app/ebe.h"
-#include "core/scale.h"
 #include "app/main_window.h"
+#include "app/process.h"
+#include "app/session.h"
 #include "app/settings_file.h"
 #include "app/single_instance.h"
 #include "fault/fatal.h"
-#include "ui/address/address_view.h"
-#include "win/com.h"
-
-unique_font g_font;
-unique_handle g_settings;
-std::vector<main_window_t*> main_windows;
-pin_set_t g_pins;
-std::wstring g_settings_path;
-std::vector<std::uint8_t> g_unsaved;
-bool g_save_failure_unsaid = false;
-
-void say_save_failed(HWND owner) {
-    if (!g_save_failure_unsaid) return;
-    g_save_failure_unsaid = false;
-    MessageBoxW(owner,
-                L"zelvon could not save its settings (the disk may be full). What you set up "
-                L"stays as it is here, and is saved as soon as it can be.",
-                L"zelvon", MB_OK | MB_ICONWARNING);
-}
-
-void save_what_was_not_saved() {
-    if (!g_unsaved.empty() && write_settings_file(g_unsaved)) g_unsaved.clear();
-    say_save_failed(nullptr);
-}
-
-HFONT create_ui_font(int dpi) {
-    return CreateFontW(scaled(18, dpi), 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
-                       OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_NATURAL_QUALITY,
-                       DEFAULT_PITCH, L"\u30e1\u30a4\u30ea\u30aa");
-}
-
-int window_dpi(HWND window) {
-    // Looked up: older systems lack it and keep one scale for all.
-    using per_window_t = UINT(WINAPI*)(HWND);
-    static const auto per_window = reinterpret_cast<per_window_t>(
-        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32"), "GetDpiForWindow")));
-    if (per_window)
-        if (const UINT dpi = per_window(window)) return int(dpi);
-    HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return dpi > 0 ? dpi : BASE_DPI;
-}
-
-unique_handle open_settings_file(const wchar_t* path) {
-    return unique_handle(
-        CreateFileW(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS, 0, nullptr));
-}
 
 namespace {
 
@@ -87,8 +40,8 @@ void wait_for_starting_zelvon(const wchar_t* path, const wchar_t* command_line) 
     for (const ULONGLONG end = GetTickCount64() + 5000; GetTickCount64() < end;) {
         Sleep(100);
         EnumWindows(find_running_instance, reinterpret_cast<LPARAM>(command_line));
-        g_settings = open_settings_file(path);
-        if (valid_handle(g_settings)) return;
+        g_session.settings = open_settings_file(path);
+        if (valid_handle(g_session.settings)) return;
     }
 }
 
@@ -104,11 +57,12 @@ void init_gui(const wchar_t* command_line) {
     // an unfound folder counts as a failed open instead. A missing one is made.
     const bool have_folder = SHGetSpecialFolderPathW(nullptr, tmp, CSIDL_APPDATA, TRUE);
     StringCchCatW(tmp, MAX_PATH, L"\\zelvon.sav");
-    if (have_folder) g_settings = open_settings_file(tmp);
-    if (have_folder && !valid_handle(g_settings) && GetLastError() == ERROR_SHARING_VIOLATION)
+    unique_handle& settings = g_session.settings;
+    if (have_folder) settings = open_settings_file(tmp);
+    if (have_folder && !valid_handle(settings) && GetLastError() == ERROR_SHARING_VIOLATION)
         wait_for_starting_zelvon(tmp, command_line);
-    const DWORD reason = valid_handle(g_settings) ? 0 : GetLastError();
-    g_settings_path = tmp;
+    const DWORD reason = valid_handle(settings) ? 0 : GetLastError();
+    g_session.settings_path = tmp;
     // The report says which file, and why, in words.
     std::wstring detail = have_folder ? tmp : L"(no application-data folder)";
     wchar_t* words = nullptr;
@@ -120,38 +74,20 @@ void init_gui(const wchar_t* command_line) {
         detail += words;
         LocalFree(words);
     }
-    fatal_check(valid_handle(g_settings), fatal_sites::settings_file, detail.c_str());
+    fatal_check(valid_handle(settings), fatal_sites::settings_file, detail.c_str());
 }
 
 void close_gui() {
-    g_settings.reset();
+    g_session.settings.reset();
     g_font.reset();
 }
 
-std::wstring first_argument(const wchar_t* command_line) {
-    if (!command_line || !*command_line) return {};
-    int count = 0;
-    wchar_t** args = CommandLineToArgvW(command_line, &count);
-    std::wstring first = args && count > 0 ? args[0] : L"";
-    LocalFree(args);
-    // Relative to the folder this start was made in: the running process that may take
-    // it over has another.
-    const bool relative = !first.empty() && first[0] != L'\\' && first[0] != L'/' &&
-                          first.find(L':') == std::wstring::npos;
-    if (relative) {
-        std::wstring full(GetFullPathNameW(first.c_str(), 0, nullptr, nullptr) + 1, L'\0');
-        full.resize(GetFullPathNameW(first.c_str(), DWORD(full.size()), full.data(), nullptr));
-        if (!full.empty()) first = full;
-    }
-    return first;
-}
-
-task_idlist argument_folder(const wchar_t* command_line) {
-    const std::wstring path = first_argument(command_line);
-    if (path.empty()) return nullptr;
-    Microsoft::WRL::ComPtr<IShellFolder> desktop;
-    SHGetDesktopFolder(&desktop);
-    return desktop ? parse_display_name(desktop.Get(), path.c_str()) : nullptr;
+void open_first_windows(const wchar_t* command_line) {
+    const saves_held_t held;
+    // The folder asked for is the first window's one navigation; without one, every
+    // window of the last session comes back.
+    const task_idlist asked = argument_folder(command_line);
+    if (asked || !restore_every_window()) main_window_t::open(asked.get());
 }
 
 IShellView* view_for_message(const MSG& msg) {
@@ -164,7 +100,7 @@ IShellView* view_for_message(const MSG& msg) {
 
 main_window_t* window_of_message(const MSG& msg) {
     const HWND top = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
-    for (main_window_t* window : main_windows)
+    for (main_window_t* window : g_session.main_windows)
         if (window->handle == top) return window;
     return nullptr;
 }

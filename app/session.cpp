@@ -1,0 +1,141 @@
+#include "app/session.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "app/settings_file.h"
+
+session_t g_session;
+
+namespace {
+
+// A layout that no gesture's end reports (maximised, restored, moved by the keys) is
+// written once it has been still this long.
+constexpr UINT QUIET_MS = 500;
+
+} // namespace
+
+std::vector<std::uint8_t> session_t::read() {
+    settings_read_t read = read_settings_file(settings.get(), settings_path);
+    // Saves count on from the last one either file holds, so the next one is the newer.
+    if (!generation_known || read.generation > generation) generation = read.generation;
+    generation_known = true;
+    return std::move(read.bytes);
+}
+
+void session_t::window_opened(main_window_t* window) {
+    main_windows.push_back(window);
+}
+
+bool session_t::window_closed(main_window_t* window) {
+    const auto at = std::find(main_windows.begin(), main_windows.end(), window);
+    if (at == main_windows.end()) return main_windows.empty();
+    if (main_windows.size() == 1) {
+        // The last one stays in the file as it is now.
+        flush();
+        main_windows.clear();
+        saver = nullptr;
+        return true;
+    }
+    main_windows.erase(at);
+    if (saver == window) saver = main_windows.back();
+    save_now(saver);
+    return false;
+}
+
+void session_t::save_now(const main_window_t* from) {
+    saver = from;
+    pending = true;
+    if (!held) write();
+}
+
+void session_t::save_soon(const main_window_t* from) {
+    saver = from;
+    pending = true;
+    if (held) return;
+    stop_quiet_timer();
+    quiet_timer = SetTimer(nullptr, 0, QUIET_MS, on_timer);
+}
+
+void session_t::hold_saves() {
+    ++held;
+}
+
+void session_t::release_saves() {
+    if (held > 0 && --held == 0) flush();
+}
+
+void session_t::flush() {
+    if (pending) write();
+}
+
+void session_t::end() {
+    flush();
+    if (!unsaved.empty() && write_settings_file(settings.get(), settings_path, unsaved).empty())
+        unsaved.clear();
+    say_save_failed();
+}
+
+void session_t::say_save_failed() {
+    if (report_timer) KillTimer(nullptr, report_timer);
+    report_timer = 0;
+    if (failure_unsaid.empty()) return;
+    const std::wstring text = L"zelvon could not save its settings.\n\n" +
+                              std::exchange(failure_unsaid, {}) +
+                              L"\n\nWhat you set up stays as it is here, and is saved as soon as "
+                              L"it can be.";
+    MessageBoxW(GetActiveWindow(), text.c_str(), L"zelvon", MB_OK | MB_ICONWARNING);
+}
+
+std::vector<std::uint8_t> session_t::compose() {
+    const auto open = [this](const main_window_t* w) {
+        return std::find(main_windows.begin(), main_windows.end(), w) != main_windows.end();
+    };
+    if (!open(saver)) saver = main_windows.back();
+    const window_record_t first = describe(saver);
+    std::vector<std::uint8_t> image;
+    image.reserve(512);
+    put_i32(image, SETTINGS_MAGIC);
+    put_i32(image, first.split);
+    for (std::int32_t edge : first.rect) put_i32(image, edge);
+    write_pidl_record(image, first.folder ? first.folder->data() : nullptr);
+    put_i32(image, static_cast<std::int32_t>(pins.folders.size()));
+    for (const byte_list& pin : pins.folders) write_pidl_record(image, pin.data());
+    settings_trailer_t trailer{.maximized = first.maximized, .windows = {}, .generation = 0};
+    // Every window open, oldest first, for a start to bring them all back.
+    for (const main_window_t* window : main_windows) trailer.windows.push_back(describe(window));
+    trailer.generation = ++generation;
+    write_trailer(image, trailer);
+    return image;
+}
+
+void session_t::write() {
+    stop_quiet_timer();
+    pending = false;
+    if (main_windows.empty() || !describe) return;
+    std::vector<std::uint8_t> image = compose();
+    ++writes;
+    const std::wstring failed = write_settings_file(settings.get(), settings_path, image);
+    if (failed.empty()) {
+        unsaved.clear();
+        return;
+    }
+    // Kept until a save gets through (each one writes the whole state), and said once, not
+    // at every save while the disk stays full: after whatever ran this save.
+    if (unsaved.empty()) {
+        failure_unsaid = failed;
+        report_timer = SetTimer(nullptr, 0, 0, on_timer);
+    }
+    unsaved = std::move(image);
+}
+
+void session_t::stop_quiet_timer() {
+    if (quiet_timer) KillTimer(nullptr, quiet_timer);
+    quiet_timer = 0;
+}
+
+void CALLBACK session_t::on_timer(HWND, UINT, UINT_PTR timer, DWORD) {
+    if (timer == g_session.report_timer) return g_session.say_save_failed();
+    if (timer == g_session.quiet_timer) g_session.flush();
+    KillTimer(nullptr, timer);
+}
