@@ -1,9 +1,14 @@
 #include "app/session.h"
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
+#include <thread>
 #include <utility>
 
 #include "app/settings_file.h"
+#include "win/window_class.h"
 
 session_t g_session;
 
@@ -12,10 +17,61 @@ namespace {
 // A layout that no gesture's end reports (maximised, restored, moved by the keys) is
 // written once it has been still this long.
 constexpr UINT QUIET_MS = 500;
+// From the writer: writes have ended.
+constexpr UINT WM_WRITES_DONE = WM_APP + 1;
 
 } // namespace
 
+struct session_t::writer_t : std::enable_shared_from_this<writer_t> {
+    const HANDLE file;
+    const std::wstring path;
+    const HWND report_to;
+    std::mutex lock;
+    std::condition_variable idle;
+    std::optional<std::vector<std::uint8_t>> next; // the newest image, not begun
+    bool running = false;
+    // The last write that ended: its image, and why it failed (empty: it did not).
+    std::vector<std::uint8_t> ended;
+    std::wstring failure;
+    bool unseen = false;
+
+    writer_t(HANDLE settings, std::wstring settings_path, HWND window)
+        : file(settings), path(std::move(settings_path)), report_to(window) {}
+
+    void put(std::vector<std::uint8_t> image) {
+        const std::lock_guard<std::mutex> hold(lock);
+        next = std::move(image);
+        if (running) return;
+        running = true;
+        // A thread only while there is something to write.
+        std::thread([self = shared_from_this()] { self->run(); }).detach();
+    }
+
+    void run() {
+        std::unique_lock<std::mutex> hold(lock);
+        while (next) {
+            std::vector<std::uint8_t> image = std::move(*next);
+            next.reset();
+            hold.unlock();
+            std::wstring failed = write_settings_file(file, path, image);
+            hold.lock();
+            ended = std::move(image);
+            failure = std::move(failed);
+            unseen = true;
+        }
+        running = false;
+        idle.notify_all();
+        PostMessageW(report_to, WM_WRITES_DONE, 0, 0);
+    }
+
+    void wait() {
+        std::unique_lock<std::mutex> hold(lock);
+        idle.wait(hold, [this] { return !running; });
+    }
+};
+
 std::vector<std::uint8_t> session_t::read() {
+    settle();
     settings_read_t read = read_settings_file(settings.get(), settings_path);
     // Saves count on from the last one either file holds, so the next one is the newer.
     if (!generation_known || read.generation > generation) generation = read.generation;
@@ -71,9 +127,16 @@ void session_t::flush() {
 
 void session_t::end() {
     flush();
+    settle();
     if (!unsaved.empty() && write_settings_file(settings.get(), settings_path, unsaved).empty())
         unsaved.clear();
     say_save_failed();
+}
+
+void session_t::settle() {
+    if (!writer) return;
+    writer->wait();
+    writes_done();
 }
 
 void session_t::say_save_failed() {
@@ -113,20 +176,51 @@ void session_t::write() {
     stop_quiet_timer();
     pending = false;
     if (main_windows.empty() || !describe) return;
-    std::vector<std::uint8_t> image = compose();
+    if (!writer) {
+        register_class(
+            L"zelvon_session",
+            [](HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+                return forward_message<session_t>(window, message, wparam, lparam);
+            },
+            nullptr, nullptr, 0);
+        CreateWindowExW(0, L"zelvon_session", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                        GetModuleHandleW(nullptr), this);
+        writer = std::make_shared<writer_t>(settings.get(), settings_path, handle);
+    }
     ++writes;
-    const std::wstring failed = write_settings_file(settings.get(), settings_path, image);
+    writer->put(compose());
+}
+
+LRESULT session_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_WRITES_DONE) {
+        writes_done();
+        return 0;
+    }
+    return DefWindowProcW(handle, message, wparam, lparam);
+}
+
+void session_t::writes_done() {
+    std::wstring failed;
+    std::vector<std::uint8_t> image;
+    {
+        const std::lock_guard<std::mutex> hold(writer->lock);
+        if (!writer->unseen) return;
+        writer->unseen = false;
+        failed = writer->failure;
+        if (!failed.empty()) image = writer->ended;
+    }
     if (failed.empty()) {
         unsaved.clear();
+        failing = false;
         return;
     }
     // Kept until a save gets through (each one writes the whole state), and said once, not
     // at every save while the disk stays full: after whatever ran this save.
-    if (unsaved.empty()) {
-        failure_unsaid = failed;
-        report_timer = SetTimer(nullptr, 0, 0, on_timer);
-    }
     unsaved = std::move(image);
+    if (failing) return;
+    failing = true;
+    failure_unsaid = failed;
+    report_timer = SetTimer(nullptr, 0, 0, on_timer);
 }
 
 void session_t::stop_quiet_timer() {

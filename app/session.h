@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -65,6 +66,13 @@ struct session_t {
 
     // The report of a failed save, given once, outside whatever ran the save.
     void say_save_failed();
+    // Returns once every save handed to the disk is written (or has failed).
+    void settle();
+
+    // A message-only window of the session's own, where the writer reports.
+    HWND handle = nullptr;
+    static constexpr bool owned_by_window = false;
+    LRESULT on_message(UINT message, WPARAM wparam, LPARAM lparam);
 
 private:
     const main_window_t* saver = nullptr; // whose state the file's first record holds
@@ -75,9 +83,15 @@ private:
     bool generation_known = false;
     std::vector<std::uint8_t> unsaved; // kept until a save gets through
     std::wstring failure_unsaid;
+    bool failing = false; // said once while saves keep failing
+    // Saves reach the disk on a thread of their own: the flushes that make them safe never
+    // hold a navigation. The newest image replaces one that has not begun.
+    struct writer_t;
+    std::shared_ptr<writer_t> writer;
 
     std::vector<std::uint8_t> compose();
     void write();
+    void writes_done();
     void stop_quiet_timer();
     static void CALLBACK on_timer(HWND, UINT, UINT_PTR timer, DWORD);
 };

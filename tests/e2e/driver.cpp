@@ -84,6 +84,21 @@ std::wstring settings_path() {
     return std::wstring(folder) + L"\\zelvon.sav";
 }
 
+ULONGLONG settings_written() {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(settings_path().c_str(), GetFileExInfoStandard, &data)) return 0;
+    return ULONGLONG(data.ftLastWriteTime.dwHighDateTime) << 32 |
+           data.ftLastWriteTime.dwLowDateTime;
+}
+
+bool wait_for_save(ULONGLONG since) {
+    const std::wstring backup = settings_path() + L".bak";
+    return wait_until([&] {
+        return settings_written() != since &&
+               GetFileAttributesW(backup.c_str()) == INVALID_FILE_ATTRIBUTES;
+    });
+}
+
 void delete_settings() {
     DeleteFileW(settings_path().c_str());
     DeleteFileW((settings_path() + L".bak").c_str());

@@ -24,6 +24,12 @@ void write_settings(const std::vector<std::uint8_t>& bytes); // the file alone, 
 // does not exist or stays locked.
 std::optional<std::vector<std::uint8_t>> read_settings(DWORD timeout_ms = WAIT_MS);
 
+// When the file was last written, read without opening it (zelvon holds it open).
+ULONGLONG settings_written();
+// Waits for a save begun after `since` (what settings_written said) to end: zelvon writes
+// its saves off its window's thread, the file first, then deletes the backup.
+bool wait_for_save(ULONGLONG since);
+
 using item_list = std::vector<std::uint8_t>; // an absolute list's items, no terminator
 
 // The file's fields as far as they can be read; `valid` is false when a field runs past

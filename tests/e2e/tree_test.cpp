@@ -127,6 +127,7 @@ TEST(Tree, PinIsSavedAtOnceAndListedUnderCollapsedFoldersAfterARestart) {
                    !tree_row(s, 2).solid_head;
         })) << describe_rows(tree);
 
+        const ULONGLONG before_pin = settings_written();
         click_pin(tree, 2);
         EXPECT_TRUE(wait_for_tree(tree, rows, [&](const snapshot_t& s) {
             return row_is(s, 2, "pinned", depth + 1) && tree_row(s, 2).solid_head &&
@@ -134,6 +135,7 @@ TEST(Tree, PinIsSavedAtOnceAndListedUnderCollapsedFoldersAfterARestart) {
         })) << describe_rows(tree);
 
         // Ended before any other save could come: what the file holds, the press wrote.
+        EXPECT_TRUE(wait_for_save(before_pin));
         app.kill();
     }
     const auto after_pin = read_settings().value_or(std::vector<std::uint8_t>{});

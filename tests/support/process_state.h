@@ -35,6 +35,7 @@ inline bool open_process_state(const wchar_t* prefix) {
 }
 
 inline void close_process_state() {
+    g_session.settle();
     close_gui();
     DeleteFileW(process_settings_path.c_str());
     DeleteFileW((process_settings_path + L".bak").c_str());

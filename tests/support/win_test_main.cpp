@@ -27,6 +27,7 @@ LONG WINAPI report_crash(EXCEPTION_POINTERS* info) {
 } // namespace
 
 void reset_settings(const bytes_t& bytes) {
+    g_session.settle();
     DeleteFileW((g_session.settings_path + L".bak").c_str());
     SetFilePointer(g_session.settings.get(), 0, nullptr, FILE_BEGIN);
     SetEndOfFile(g_session.settings.get());
@@ -36,6 +37,7 @@ void reset_settings(const bytes_t& bytes) {
 }
 
 bytes_t settings_bytes() {
+    g_session.settle();
     LARGE_INTEGER size{};
     GetFileSizeEx(g_session.settings.get(), &size);
     bytes_t bytes(static_cast<std::size_t>(size.QuadPart));
