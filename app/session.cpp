@@ -1,6 +1,7 @@
 #include "app/session.h"
 
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
 #include <mutex>
 #include <optional>
@@ -19,6 +20,8 @@ namespace {
 constexpr UINT QUIET_MS = 500;
 // From the writer: writes have ended.
 constexpr UINT WM_WRITES_DONE = WM_APP + 1;
+// How long the writer's thread waits for the next save before it ends.
+constexpr int WRITER_REST_MS = 3000;
 
 } // namespace
 
@@ -28,8 +31,10 @@ struct session_t::writer_t : std::enable_shared_from_this<writer_t> {
     const HWND report_to;
     std::mutex lock;
     std::condition_variable idle;
+    std::condition_variable work;
     std::optional<std::vector<std::uint8_t>> next; // the newest image, not begun
-    bool running = false;
+    bool busy = false;        // an image handed over is not written yet
+    bool thread_runs = false; // the writing thread is there, busy or resting
     // The last write that ended: its image, and why it failed (empty: it did not).
     std::vector<std::uint8_t> ended;
     std::wstring failure;
@@ -41,15 +46,20 @@ struct session_t::writer_t : std::enable_shared_from_this<writer_t> {
     void put(std::vector<std::uint8_t> image) {
         const std::lock_guard<std::mutex> hold(lock);
         next = std::move(image);
-        if (running) return;
-        running = true;
-        // A thread only while there is something to write.
+        busy = true;
+        if (thread_runs) return work.notify_one();
+        thread_runs = true;
+        // A thread while there is something to write, and a moment after: starting one
+        // costs the window's thread more than handing it an image.
         std::thread([self = shared_from_this()] { self->run(); }).detach();
     }
 
     void run() {
         std::unique_lock<std::mutex> hold(lock);
-        while (next) {
+        for (;;) {
+            if (!next && !work.wait_for(hold, std::chrono::milliseconds(WRITER_REST_MS),
+                                        [this] { return next.has_value(); }))
+                break;
             std::vector<std::uint8_t> image = std::move(*next);
             next.reset();
             hold.unlock();
@@ -58,15 +68,18 @@ struct session_t::writer_t : std::enable_shared_from_this<writer_t> {
             ended = std::move(image);
             failure = std::move(failed);
             unseen = true;
+            if (!next) {
+                busy = false;
+                idle.notify_all();
+                PostMessageW(report_to, WM_WRITES_DONE, 0, 0);
+            }
         }
-        running = false;
-        idle.notify_all();
-        PostMessageW(report_to, WM_WRITES_DONE, 0, 0);
+        thread_runs = false;
     }
 
     void wait() {
         std::unique_lock<std::mutex> hold(lock);
-        idle.wait(hold, [this] { return !running; });
+        idle.wait(hold, [this] { return !busy; });
     }
 };
 
