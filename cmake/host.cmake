@@ -22,7 +22,6 @@ add_executable(host_tests
     tests/core/child_merge_test.cpp
     tests/core/placement_test.cpp
     tests/fault/report_format_test.cpp
-    tests/fault/fatal_sites_test.cpp
 )
 target_link_libraries(host_tests PRIVATE zelvon_core zelvon_fault GTest::gtest_main)
 target_compile_options(host_tests PRIVATE -Wall -Wextra)

@@ -59,17 +59,17 @@ TEST(LiveTree, FoldersMadeRenamedOrDeletedOutsideShowWithoutInput) {
     send_click(tree, 10 * depth + 7, 30);
     ASSERT_TRUE(tree_rows_become(tree, 3, WAIT_MS)); // alpha
 
-    // Made outside: it shows within a second, without any input.
-    const ULONGLONG made = GetTickCount64();
+    // Made outside: it shows without any input (how soon, scripts/bench tells).
     ASSERT_TRUE(CreateDirectoryW(L"C:\\zlive\\beta", nullptr));
     EXPECT_TRUE(tree_rows_become(tree, 4, 3000));
-    EXPECT_LT(GetTickCount64() - made, 1000u);
 
     // Pinned, then renamed outside: still there and pinned.
     send_click(tree, client_rect(tree).right - 11, 70);
     ASSERT_TRUE(wait_until([&] { return tree_row(snapshot_t(tree), 3).background == "pinned"; }));
+    // Taken in once the pin has followed the new name into the file.
+    const ULONGLONG before_rename = settings_written();
     ASSERT_TRUE(MoveFileW(L"C:\\zlive\\beta", L"C:\\zlive\\gamma"));
-    Sleep(1000);
+    EXPECT_TRUE(wait_for_save(before_rename));
     EXPECT_EQ(tree_row_count(snapshot_t(tree)), 4);
     EXPECT_EQ(tree_row(snapshot_t(tree), 3).background, "pinned");
 
