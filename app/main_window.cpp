@@ -93,7 +93,7 @@ main_window_t::~main_window_t() = default;
 
 void main_window_t::on_destroy() {
     // Leaves the session while others stay; the last one stays in it, as it is now.
-    const bool last = g_session.window_closed(this);
+    g_session.window_closed(this);
     // The browser lets go of the sink before the panes the sink calls go with the object,
     // and is torn down (its view and windows) before the last reference goes.
     if (eb && ebe) eb->Unadvise(ebe->cookie);
@@ -101,7 +101,6 @@ void main_window_t::on_destroy() {
     eb.Reset();
     ebe.Reset();
     eb_handle = nullptr; // nothing is laid out or saved any more
-    if (last) PostQuitMessage(0);
 }
 
 void main_window_t::on_navigation_pending(const ITEMIDLIST* folder) {

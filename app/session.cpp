@@ -8,6 +8,8 @@
 #include <thread>
 #include <utility>
 
+#include <shlobj.h>
+
 #include "app/settings_file.h"
 #include "win/window_class.h"
 
@@ -20,6 +22,8 @@ namespace {
 constexpr UINT QUIET_MS = 500;
 // From the writer: writes have ended.
 constexpr UINT WM_WRITES_DONE = WM_APP + 1;
+// The last window has closed and the shell has let the process go.
+constexpr UINT WM_SHELL_DONE = WM_APP + 2;
 // How long the writer's thread waits for the next save before it ends.
 constexpr int WRITER_REST_MS = 3000;
 
@@ -83,6 +87,43 @@ struct session_t::writer_t : std::enable_shared_from_this<writer_t> {
     }
 };
 
+struct session_t::shell_reference_t final : IUnknown {
+    LONG refs = 1;
+    HWND report_to;
+
+    explicit shell_reference_t(HWND window) : report_to(window) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = IsEqualIID(riid, IID_IUnknown) ? this : nullptr;
+        if (!*out) return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const LONG left = InterlockedDecrement(&refs);
+        // The last holder may be one of the shell's threads: the end is the window
+        // thread's to make.
+        if (left == 0) {
+            PostMessageW(report_to, WM_SHELL_DONE, 0, 0);
+            delete this;
+        }
+        return left;
+    }
+};
+
+void session_t::make_window() {
+    if (handle) return;
+    register_class(
+        L"zelvon_session",
+        [](HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+            return forward_message<session_t>(window, message, wparam, lparam);
+        },
+        nullptr, nullptr, 0);
+    CreateWindowExW(0, L"zelvon_session", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                    GetModuleHandleW(nullptr), this);
+}
+
 std::vector<std::uint8_t> session_t::read() {
     settle();
     settings_read_t read = read_settings_file(settings.get(), settings_path);
@@ -94,22 +135,28 @@ std::vector<std::uint8_t> session_t::read() {
 
 void session_t::window_opened(main_window_t* window) {
     main_windows.push_back(window);
+    if (shell_reference) return;
+    make_window();
+    shell_reference = new shell_reference_t(handle);
+    SHSetInstanceExplorer(shell_reference);
 }
 
-bool session_t::window_closed(main_window_t* window) {
+void session_t::window_closed(main_window_t* window) {
     const auto at = std::find(main_windows.begin(), main_windows.end(), window);
-    if (at == main_windows.end()) return main_windows.empty();
+    if (at == main_windows.end()) return;
     if (main_windows.size() == 1) {
         // The last one stays in the file as it is now.
         flush();
         main_windows.clear();
         saver = nullptr;
-        return true;
+        // The loop ends when the shell lets the process go too: at once unless it works.
+        SHSetInstanceExplorer(nullptr);
+        std::exchange(shell_reference, nullptr)->Release();
+        return;
     }
     main_windows.erase(at);
     if (saver == window) saver = main_windows.back();
     save_now(saver);
-    return false;
 }
 
 void session_t::save_now(const main_window_t* from) {
@@ -190,14 +237,7 @@ void session_t::write() {
     pending = false;
     if (main_windows.empty() || !describe) return;
     if (!writer) {
-        register_class(
-            L"zelvon_session",
-            [](HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-                return forward_message<session_t>(window, message, wparam, lparam);
-            },
-            nullptr, nullptr, 0);
-        CreateWindowExW(0, L"zelvon_session", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                        GetModuleHandleW(nullptr), this);
+        make_window();
         writer = std::make_shared<writer_t>(settings.get(), settings_path, handle);
     }
     ++writes;
@@ -207,6 +247,11 @@ void session_t::write() {
 LRESULT session_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
     if (message == WM_WRITES_DONE) {
         writes_done();
+        return 0;
+    }
+    if (message == WM_SHELL_DONE) {
+        // A window opened since holds the process again.
+        if (!shell_reference) PostQuitMessage(0);
         return 0;
     }
     return DefWindowProcW(handle, message, wparam, lparam);

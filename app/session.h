@@ -46,8 +46,9 @@ struct session_t {
 
     void window_opened(main_window_t* window);
     // A window closed while others stay leaves the session at once; the last one, or all of
-    // them as the process ends, stay in it for the next start. True for the last one.
-    bool window_closed(main_window_t* window);
+    // them as the process ends, stay in it for the next start. After the last one the
+    // message loop ends once the shell has finished what it does for the process.
+    void window_closed(main_window_t* window);
 
     // This window's state written at once (a navigation, a pin, the end of a gesture).
     void save_now(const main_window_t* from);
@@ -88,6 +89,11 @@ private:
     // hold a navigation. The newest image replaces one that has not begun.
     struct writer_t;
     std::shared_ptr<writer_t> writer;
+    // The process's reference, handed to the shell, which holds it while it works for the
+    // process on threads of its own (a copy or move that a paste, a drop or a verb began).
+    struct shell_reference_t;
+    shell_reference_t* shell_reference = nullptr; // ours, while a window is open
+    void make_window();
 
     std::vector<std::uint8_t> compose();
     void write();

@@ -2,6 +2,9 @@
 #include "app/session.h"
 
 #include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <thread>
 
 #include "app/main_window.h"
 #include "app/settings_file.h"
@@ -97,6 +100,25 @@ TEST_F(SessionTest, ABackupThatCannotBeMadeLeavesTheFileWrittenInPlace) {
     DeleteFileW((other + L".bak").c_str());
     EXPECT_NE(failed.find(other + L":"), std::wstring::npos) << "which file";
     EXPECT_GT(failed.size(), other.size() + 2) << "and why";
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(SessionTest, TheShellsWorkKeepsTheProcessPastItsLastWindowUntilItLetsGo) {
+    main_window_t* window = open_settled_window();
+    // What a copy the list began does on a thread of the shell's: it holds the process.
+    IUnknown* copying = nullptr;
+    ASSERT_EQ(SHGetInstanceExplorer(&copying), S_OK);
+    ASSERT_TRUE(copying);
+    take_quits();
+    SendMessageW(window->handle, WM_CLOSE, 0, 0);
+    pump_for(200);
+    EXPECT_EQ(take_quits(), 0) << "the copy would be cut off";
+    std::thread([copying] { copying->Release(); }).join();
+    pump_for(200);
+    EXPECT_EQ(take_quits(), 1) << "ends once the shell is done";
 }
 
 } // namespace
