@@ -13,7 +13,7 @@ HRESULT ebe_t::OnNavigationPending(PCIDLIST_ABSOLUTE pending) {
     folder = idlist_copy(pending);
     if (!folder) return S_OK; // out of memory: the panes keep the folder they show
     mw->address->set_folder(folder.get());
-    mw->tree->show_folder(folder.get());
+    mw->tree->model().show_folder(folder.get());
     mw->save_settings();
     return S_OK;
 }

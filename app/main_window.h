@@ -16,7 +16,7 @@
 #include "win/com.h"
 #include "win/handle.h"
 
-struct tree_view_t;
+class tree_view_t;
 struct address_view_t;
 
 // Posted to a window whose save did not get through, for the report to come outside it.

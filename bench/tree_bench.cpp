@@ -15,6 +15,7 @@
 #include "app/ebe.h"
 #include "app/main_window.h"
 #include "bench/figures.h"
+#include "tests/support/dib.h"
 #include "tests/support/fake_shell.h"
 #include "tests/support/process_state.h"
 #include "ui/tree/tree_view.h"
@@ -49,9 +50,16 @@ std::wstring numbered(const wchar_t* prefix, int i) {
     return text;
 }
 
-void expand_all(tree_node_t& node) {
-    node.expanded = true;
-    for (tree_node_t* c = node.first_child.get(); c; c = c->next_sibling.get()) expand_all(*c);
+// Opens every folder the tree knows (reading each).
+void expand_all(tree_model_t& folders, const tree_node_t& node) {
+    if (!node.expanded) folders.expand(&node);
+    for (const tree_node_t* c = node.first_child.get(); c; c = c->next_sibling.get())
+        expand_all(folders, *c);
+}
+
+// The page painted as the pane paints it, into a surface of the pane's size.
+void paint_page(tree_view_t& tree, HDC dc, const RECT& client) {
+    paint_rows(dc, client.right, client.bottom, BASE_DPI, tree.page(), nullptr, 0);
 }
 
 void bench_wide(tree_view_t& tree) {
@@ -75,22 +83,27 @@ void bench_wide(tree_view_t& tree) {
         [&] { shell.root->reverse_children(); }, [&] { refresh_children(desktop.Get(), &root); });
     root.clear_children();
 
-    attach_tree(tree, shell);
+    tree_model_t& folders = tree.model();
+    attach_tree(folders, shell);
     report(
         "tree.wide.show_folder", "show_folder, the last of 10 000 siblings", [] {},
-        [&] { tree.show_folder(as_list(last_list)); });
-    tree.root.expanded = true;
-    rebuild_tree(tree);
-    std::printf("  (%zu rows listed, %zu on the page)\n", tree.visible_rows.size(),
-                tree.page_rows.size());
+        [&] { folders.show_folder(as_list(last_list)); });
+    folders.expand(&folders.root());
+    std::printf("  (%zu rows listed, %zu on the page)\n", tree.listed().size(), tree.page().size());
     report(
         "tree.wide.full_rebuild", "full rebuild, 10 000 siblings listed", [] {},
-        [&] { rebuild_tree(tree); });
+        [&] { tree.rows_changed(); });
+    const int at = tree.position();
     report(
-        "tree.wide.page_rows", "  of which rebuild_page_rows (publishes the scroll range)", [] {},
-        [&] { tree.rebuild_page_rows(); });
+        "tree.wide.page_rows", "  of which the page (publishes the scroll range) and paint", [] {},
+        [&] { tree.on_message(WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, at), 0); });
+    RECT client;
+    GetClientRect(tree.handle, &client);
+    const dib_t surface(client.right, client.bottom);
+    SelectObject(surface.dc, g_font.get());
     report(
-        "tree.wide.paint", "paint, 10 000 siblings listed", [] {}, [&] { tree.paint(); });
+        "tree.wide.paint", "paint, 10 000 siblings listed", [] {},
+        [&] { paint_page(tree, surface.dc, client); });
 }
 
 void bench_deep(tree_view_t& tree) {
@@ -104,22 +117,26 @@ void bench_deep(tree_view_t& tree) {
     const id_bytes_t deepest = absolute_list(folder);
 
     std::printf("\na path %d levels deep, %d folders at each level\n", DEEP, PER_LEVEL);
-    attach_tree(tree, shell);
+    tree_model_t& folders = tree.model();
+    attach_tree(folders, shell);
     report(
         "tree.deep.show_folder_first", "show_folder, 30 levels deep, first time",
-        [&] { attach_tree(tree, shell); }, [&] { tree.show_folder(as_list(deepest)); });
+        [&] { attach_tree(folders, shell); }, [&] { folders.show_folder(as_list(deepest)); });
     report(
         "tree.deep.show_folder_again", "show_folder, 30 levels deep, again", [] {},
-        [&] { tree.show_folder(as_list(deepest)); });
-    expand_all(tree.root);
-    rebuild_tree(tree);
-    std::printf("  (%zu rows listed, %zu on the page)\n", tree.visible_rows.size(),
-                tree.page_rows.size());
+        [&] { folders.show_folder(as_list(deepest)); });
+    expand_all(folders, folders.root());
+    std::printf("  (%zu rows listed, %zu on the page)\n", tree.listed().size(), tree.page().size());
     report(
         "tree.deep.full_rebuild", "full rebuild, 30 levels expanded", [] {},
-        [&] { rebuild_tree(tree); });
+        [&] { tree.rows_changed(); });
+    RECT client;
+    GetClientRect(tree.handle, &client);
+    const dib_t surface(client.right, client.bottom);
+    SelectObject(surface.dc, g_font.get());
     report(
-        "tree.deep.paint", "paint, 30 levels expanded", [] {}, [&] { tree.paint(); });
+        "tree.deep.paint", "paint, 30 levels expanded", [] {},
+        [&] { paint_page(tree, surface.dc, client); });
 }
 
 void bench_many(tree_view_t& tree) {
@@ -128,30 +145,36 @@ void bench_many(tree_view_t& tree) {
         fake_folder_t* group = shell.root->add(numbered(L"group", g));
         for (int i = 1; i < PER_GROUP; ++i) group->add(numbered(L"folder", i));
     }
-    attach_tree(tree, shell);
-    IShellFolder* desktop = tree.desktop_sf.Get();
-    refresh_children(desktop, &tree.root);
-    for (tree_node_t* group = tree.root.first_child.get(); group; group = group->next_sibling.get())
-        refresh_children(desktop, group);
-    tree.root.expanded = true;
-    rebuild_tree(tree);
+    tree_model_t& folders = tree.model();
+    attach_tree(folders, shell);
+    // Each group read, and closed again: 50 000 known, the groups' rows listed.
+    folders.expand(&folders.root());
+    for (const tree_node_t* group = folders.root().first_child.get(); group;
+         group = group->next_sibling.get()) {
+        folders.expand(group);
+        folders.collapse(group);
+    }
 
     std::printf("\n%d folders under the desktop, %d under each of them\n", GROUPS, PER_GROUP - 1);
-    std::printf("  (%zu nodes known, %zu rows listed)\n", tree.all_nodes.size(),
-                tree.visible_rows.size());
+    std::printf("  (%zu rows listed)\n", tree.listed().size());
     report(
         "tree.many.full_rebuild_collapsed", "full rebuild, 50 000 known, the groups collapsed",
-        [] {}, [&] { rebuild_tree(tree); });
-    expand_all(tree.root);
-    rebuild_tree(tree);
-    std::printf("  (%zu nodes known, %zu rows listed)\n", tree.all_nodes.size(),
-                tree.visible_rows.size());
+        [] {}, [&] { tree.rows_changed(); });
+    for (const tree_node_t* group = folders.root().first_child.get(); group;
+         group = group->next_sibling.get())
+        folders.expand(group);
+    std::printf("  (%zu rows listed)\n", tree.listed().size());
     report(
         "tree.many.full_rebuild_expanded", "full rebuild, 50 000 known, every one listed", [] {},
-        [&] { rebuild_tree(tree); });
+        [&] { tree.rows_changed(); });
+    RECT client;
+    GetClientRect(tree.handle, &client);
+    const dib_t surface(client.right, client.bottom);
+    SelectObject(surface.dc, g_font.get());
     report(
-        "tree.many.paint", "paint, 50 000 listed", [] {}, [&] { tree.paint(); });
-    attach_tree(tree, shell); // the 50 000 nodes go before the shell does
+        "tree.many.paint", "paint, 50 000 listed", [] {},
+        [&] { paint_page(tree, surface.dc, client); });
+    attach_tree(folders, shell); // the 50 000 nodes go before the shell does
 }
 
 } // namespace

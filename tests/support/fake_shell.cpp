@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "tests/support/com_object.h"
-#include "ui/tree/tree_view.h"
+#include "ui/tree/tree_model.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -320,24 +320,6 @@ task_string new_task_string(const wchar_t* text) {
     return task_string(copy);
 }
 
-void attach_tree(tree_view_t& tree, const fake_shell_t& shell) {
-    // The rows must not point at nodes that go.
-    tree.all_nodes.clear();
-    tree.visible_rows.clear();
-    tree.page_rows.clear();
-    tree.root.clear_children();
-    tree.root.expanded = tree.root.pinned = tree.root.current = false;
-    tree.root.depth = 0;
-    tree.root.pidl = new_empty_list();
-    tree.root.name = new_task_string(shell.root->name.c_str());
-    tree.use_namespace(shell.desktop(), [shell] { return shell.desktop(); });
-    tree.scroll_info.nPos = 0;
-    rebuild_tree(tree);
-}
-
-void rebuild_tree(tree_view_t& tree) {
-    tree.rebuild_all_nodes();
-    tree.rebuild_visible_rows();
-    tree.rebuild_page_rows();
-    tree.paint();
+void attach_tree(tree_model_t& folders, const fake_shell_t& shell) {
+    folders.use_namespace(shell.desktop(), [shell] { return shell.desktop(); });
 }

@@ -88,6 +88,12 @@ const char16_t* as_char16(const task_string& name) {
 
 } // namespace
 
+task_string name_copy(const std::wstring& name) {
+    task_string copy(static_cast<wchar_t*>(CoTaskMemAlloc((name.size() + 1) * sizeof(wchar_t))));
+    if (copy) wcscpy(copy.get(), name.c_str());
+    return copy;
+}
+
 ComPtr<IShellFolder> bind_node(IShellFolder* desktop_sf, const tree_node_t* node) {
     ComPtr<IShellFolder> folder;
     if (node->parent) {

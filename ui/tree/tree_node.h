@@ -9,6 +9,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "win/com.h"
@@ -55,6 +56,9 @@ struct tree_node_t {
     std::vector<std::unique_ptr<tree_node_t>> take_children();
     void clear_children();
 };
+
+// A name as a node holds it, on the task allocator; null when out of memory.
+task_string name_copy(const std::wstring& name);
 
 // The node's folder, bound through the desktop (the root is the desktop itself); null
 // when it cannot be bound.
