@@ -26,6 +26,13 @@ fake_folder_t* walk(fake_folder_t* folder, const std::uint8_t* list) {
     return folder;
 }
 
+// A folder's item bytes by default: its name's code units, low bytes only.
+id_bytes_t id_of(const std::wstring& name) {
+    id_bytes_t bytes;
+    for (wchar_t c : name) bytes.push_back(static_cast<std::uint8_t>(c));
+    return bytes;
+}
+
 // A one-item list on the task allocator, as an enumerator hands it out.
 ITEMIDLIST* new_item(const id_bytes_t& id) {
     const std::size_t cb = id.size() + 2;
@@ -167,9 +174,23 @@ public:
                                             void**) override {
         return unexpected();
     }
-    HRESULT STDMETHODCALLTYPE SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF,
-                                        PITEMID_CHILD*) override {
-        return unexpected();
+    // As a file system renames a folder: trailing dots and blanks go, and its item (which
+    // holds the name) changes with it.
+    HRESULT STDMETHODCALLTYPE SetNameOf(HWND, PCUITEMID_CHILD item, LPCWSTR name, SHGDNF flags,
+                                        PITEMID_CHILD* out) override {
+        if (out) *out = nullptr;
+        if (!item || !name || flags != SHGDN_INFOLDER) return unexpected();
+        fake_folder_t* target = folder->find_item(reinterpret_cast<const std::uint8_t*>(item));
+        if (!target) return E_INVALIDARG;
+        std::wstring given = name;
+        while (!given.empty() && (given.back() == L'.' || given.back() == L' ')) given.pop_back();
+        if (given.empty()) return E_INVALIDARG;
+        if (fake_folder_t* other = folder->child(given); other && other != target)
+            return HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
+        target->name = given;
+        target->set_id(id_of(given));
+        if (out) *out = new_item(target->id);
+        return S_OK;
     }
 
 private:
@@ -197,9 +218,7 @@ int enumerations_below(const fake_folder_t& folder) {
 } // namespace
 
 fake_folder_t* fake_folder_t::add(const std::wstring& child_name) {
-    id_bytes_t bytes;
-    for (wchar_t c : child_name) bytes.push_back(static_cast<std::uint8_t>(c));
-    return add(child_name, std::move(bytes));
+    return add(child_name, id_of(child_name));
 }
 
 fake_folder_t* fake_folder_t::add(const std::wstring& child_name, id_bytes_t child_id) {

@@ -318,13 +318,23 @@ void tree_model_t::resolve_pending_pins(tree_node_t* opened) {
 
 // ---- What the shell did.
 
-void tree_model_t::renamed(const tree_node_t* node, const std::wstring& name) {
+void tree_model_t::renamed(const tree_node_t* node, task_idlist item, const std::wstring& typed) {
     tree_node_t* folder = own(node);
     if (!folder->parent) return;
-    // Known by its new name at once, so the read keeps its pin and what lies below it.
-    folder->name = name_copy(name);
+    const spelling_t before = spelling_below(folder, true);
+    task_string name;
+    if (item) {
+        const auto parent = bind_node(desktop_sf.Get(), folder->parent);
+        name = parent ? display_name_of(parent.Get(), item.get()) : nullptr;
+        folder->pidl = std::move(item);
+    } else {
+        // Known by its new name at once, so the read keeps its pin and what lies below it.
+        renamed_ids.insert(folder->id);
+    }
+    folder->name = name ? std::move(name) : name_copy(typed);
     folder->forget_paths();
-    renamed_ids.insert(folder->id);
+    // Pins at or below it and the folder shown follow the new spelling at once.
+    respelled(before);
     read_children(folder->parent);
     changed();
 }

@@ -92,8 +92,10 @@ public:
     void toggle_pin(const tree_node_t* node);
 
     // ---- What the shell did to a folder at the tree's request.
-    // Renamed (SetNameOf): known by its new name at once.
-    void renamed(const tree_node_t* node, const std::wstring& name);
+    // Renamed (SetNameOf): the node takes the item the folder got and its name as its
+    // parent gives it, which the file system may have changed from the one typed. Without
+    // an item it takes the typed name.
+    void renamed(const tree_node_t* node, task_idlist item, const std::wstring& typed);
     // One of the folder's own verbs ran on it (deleted, renamed in its properties, ...).
     void verb_done(const tree_node_t* node);
     // Files went into it: its subfolders read again if they are known.
@@ -161,5 +163,7 @@ private:
     SHCONTF enumeration_flags() const;
 
     spelling_t spelling_below(tree_node_t* node, bool with_node) const;
+    // Reports the pins moved and follows the folder shown where their lists changed.
+    void respelled(const spelling_t& before);
     void follow_to(const byte_list& list);
 };

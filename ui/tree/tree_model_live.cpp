@@ -139,6 +139,15 @@ tree_model_t::spelling_t tree_model_t::spelling_below(tree_node_t* node, bool wi
     return spelling;
 }
 
+void tree_model_t::respelled(const spelling_t& before) {
+    for (const auto& [pinned, was] : before.pins)
+        if (const byte_list now = list_of(pinned); now != was)
+            host.pin_moved(as_idlist(was), as_idlist(now));
+    if (before.current)
+        if (const byte_list now = list_of(before.current); now != before.current_list)
+            follow_to(now);
+}
+
 void tree_model_t::follow_to(const byte_list& list) {
     // Later, from the queue: this may be the middle of a walk down the tree.
     follow = idlist_copy(as_idlist(list));

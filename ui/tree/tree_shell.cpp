@@ -203,8 +203,7 @@ void tree_shell_t::end_rename(bool keep) {
         MessageBeep(MB_ICONWARNING);
         return;
     }
-    CoTaskMemFree(new_item);
-    model.renamed(node, name);
+    model.renamed(node, task_idlist(new_item), name);
 }
 
 // ---- Files dropped onto a row.

@@ -282,6 +282,31 @@ TEST_F(TreeViewTest, PinsComeBackWithoutReadingAFolderAndFollowWhatReadsFind) {
     EXPECT_TRUE(home.pins_changed.empty()) << "no pin lost";
 }
 
+TEST_F(TreeViewTest, AFolderRenamedInPlaceKeepsItsPinUnderTheNameItGot) {
+    // The file system drops a trailing dot: typed "kept.", the folder is named "kept".
+    click(5, 10);
+    folders().toggle_pin(node(c));
+    show(absolute_list(c));
+    const id_bytes_t was = absolute_list(c);
+    home.pins_changed.clear();
+
+    tree->shell().start_rename(node(c));
+    const HWND box = FindWindowExW(tree->handle, nullptr, L"EDIT", nullptr);
+    ASSERT_NE(box, nullptr);
+    SetWindowTextW(box, L"kept.");
+    SendMessageW(box, WM_KEYDOWN, VK_RETURN, 0);
+
+    ASSERT_EQ(c->name, L"kept");
+    EXPECT_EQ(pinned_names(), names_t{L"kept"});
+    EXPECT_TRUE(home.pins_changed.empty()) << "no pin lost";
+    ASSERT_EQ(home.pins_moved.size(), 1u);
+    EXPECT_EQ(home.pins_moved[0], std::make_pair(was, absolute_list(c)));
+    // The browser, which shows it, follows it there.
+    EXPECT_TRUE(pump_until([&] { return !home.browsed.empty(); }, 2000));
+    EXPECT_EQ(home.browsed, std::vector<id_bytes_t>{absolute_list(c)});
+    EXPECT_EQ(current_names(), names_t{L"kept"});
+}
+
 TEST_F(TreeViewTest, APinOutOfReachIsKeptUntilItComesBackAGoneOneGoesWhenItsFolderIsRead) {
     fake_folder_t* drives = shell.root->add(L"Drives");
     drives->virtual_folder = true; // lists only the drives that are there
