@@ -340,8 +340,12 @@ void tree_model_t::renamed(const tree_node_t* node, task_idlist item, const std:
 }
 
 void tree_model_t::verb_done(const tree_node_t* node) {
-    // Deleted, say: shown at once, whether or not the folder is watched.
     if (!node->parent) return;
+    // Renamed in its properties, say. Watched, the parent's report brings the old and new
+    // names, which keep the pin and the folder shown; a read now, before that report, would
+    // take the rename for a folder gone and another made. Unwatched, a read now is all
+    // there is (deleted, say: shown at once).
+    if (watched(node->parent)) return;
     read_children(own(node->parent));
     changed();
 }
