@@ -266,11 +266,21 @@ tree_node_t* tree_model_t::graft(const ITEMIDLIST* list) {
                 graft_parent = node;
                 graft_folder = bind_node(desktop_sf.Get(), node);
             }
-            auto made = std::make_unique<tree_node_t>();
-            made->pidl = idlist_copy(item, item->mkid.cb);
-            if (graft_folder) made->name = display_name_of(graft_folder.Get(), made->pidl.get());
-            child = made.get();
-            node->append_child(std::move(made));
+            task_idlist own_item = idlist_copy(item, item->mkid.cb);
+            task_string name =
+                graft_folder ? display_name_of(graft_folder.Get(), own_item.get()) : nullptr;
+            // Spelled otherwise by another pin (saved by an older version, or while its
+            // drive was away), it is the same folder: one node holds the pins of both.
+            child = node->first_child.get();
+            while (child && !same_name(child->name.get(), name.get()))
+                child = child->next_sibling.get();
+            if (!child) {
+                auto made = std::make_unique<tree_node_t>();
+                made->pidl = std::move(own_item);
+                made->name = std::move(name);
+                child = made.get();
+                node->append_child(std::move(made));
+            }
         }
         node = child;
     }

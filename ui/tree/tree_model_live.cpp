@@ -172,27 +172,16 @@ void tree_model_t::apply_read(tree_node_t* node, folder_read_t read) {
     std::vector<tree_node_t*> below;
     node->collect(below);
 
-    const dropped_t dropped =
+    const merged_t merged =
         merge_children(node, std::move(*read.children), [](const ITEMIDLIST*) { return nullptr; });
 
     std::vector<tree_node_t*> gone;
-    for (const auto& subtree : dropped) subtree->collect(gone);
+    for (const auto& subtree : merged.gone) subtree->collect(gone);
     const bool read_for_good = is_file_system_folder(desktop_sf.Get(), node);
-    // A child that went under one spelling while a child of its name stayed: the one
-    // folder, known twice (a pin restored under bytes the folder no longer has).
-    const auto namesake = [&](const tree_node_t* went) -> tree_node_t* {
-        if (went->parent != node || !went->name) return nullptr;
-        for (tree_node_t* c = node->first_child.get(); c; c = c->next_sibling.get())
-            if (c->name && wcscmp(c->name.get(), went->name.get()) == 0) return c;
-        return nullptr;
-    };
-    for (const auto& [pinned, old_list] : before.pins) {
+    for (auto& [pinned, old_list] : before.pins) {
+        // A twin folded into its namesake: the pin is the namesake's now.
+        if (tree_node_t* into = merged.folded_into(pinned)) pinned = into;
         if (std::find(gone.begin(), gone.end(), pinned) != gone.end()) {
-            if (tree_node_t* same = namesake(pinned)) {
-                same->pinned = true;
-                host.pin_moved(as_idlist(old_list), as_idlist(list_of(same)));
-                continue;
-            }
             // Gone from a folder that lists all it holds: the pin goes too. Missing from
             // one that lists what is reachable (the computer's drives): kept for later.
             if (read_for_good)
@@ -205,13 +194,11 @@ void tree_model_t::apply_read(tree_node_t* node, folder_read_t read) {
     }
     if (tree_node_t* current = before.current) {
         byte_list current_list = std::move(before.current_list);
-        bool went = std::find(gone.begin(), gone.end(), current) != gone.end();
-        if (tree_node_t* same = went ? namesake(current) : nullptr) {
-            same->current = true;
-            went = false;
-            current = same;
-            current_list = list_of(same);
+        if (tree_node_t* into = merged.folded_into(current)) {
+            current = into;
+            current_list = list_of(into);
         }
+        const bool went = std::find(gone.begin(), gone.end(), current) != gone.end();
         bool renamed_on_the_way = false;
         for (const tree_node_t* n = current; n && n != node; n = n->parent)
             renamed_on_the_way = renamed_on_the_way || renamed_ids.count(n->id);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -16,10 +17,20 @@
 
 namespace {
 
+id_bytes_t item(const char* text) {
+    return id_bytes_t(text, text + std::char_traits<char>::length(text));
+}
+
 std::wstring path_of(const byte_list& list) {
     wchar_t path[MAX_PATH] = L"";
     SHGetPathFromIDListW(as_idlist(list), path);
     return path;
+}
+
+const tree_node_t* child_named(const tree_node_t& parent, const wchar_t* name) {
+    for (const tree_node_t* c = parent.first_child.get(); c; c = c->next_sibling.get())
+        if (c->name && std::wstring(c->name.get()) == name) return c;
+    return nullptr;
 }
 
 const tree_node_t* current_of(const tree_node_t& node) {
@@ -55,6 +66,51 @@ protected:
         return false;
     }
 };
+
+TEST_F(TreeModelTest, PinsThatSpellTheirParentTwoWaysAreKeptUnderOneFolder) {
+    // A settings file whose pins name one parent under two spellings: one saved by an older
+    // version (or while the drive was away), one as the folder reads now.
+    fake_shell_t shell;
+    fake_folder_t* p = shell.root->add(L"P");
+    fake_folder_t* x = p->add(L"X");
+    fake_folder_t* y = p->add(L"Y");
+    p->add_alias(item("P as saved before"));
+    const id_bytes_t old_x = make_list({item("P as saved before"), x->id});
+    attach_tree(*model, shell);
+
+    const std::vector<pin_outcome_t> outcomes =
+        model->load_expanded({old_x, absolute_list(y), make_list({item("P as saved before")})});
+
+    const tree_node_t& root = model->root();
+    ASSERT_NE(root.first_child, nullptr);
+    EXPECT_EQ(root.first_child->next_sibling, nullptr) << "one node for the one folder";
+    const tree_node_t* kept = child_named(root, L"P");
+    ASSERT_NE(kept, nullptr);
+    EXPECT_TRUE(kept->pinned);
+    for (const wchar_t* name : {L"X", L"Y"}) {
+        const tree_node_t* pinned = child_named(*kept, name);
+        ASSERT_NE(pinned, nullptr) << name;
+        EXPECT_TRUE(pinned->pinned) << name;
+    }
+    ASSERT_EQ(outcomes.size(), 3u);
+    EXPECT_EQ(outcomes[1].shown_as, make_list({item("P as saved before"), y->id}))
+        << "the second spelling's pin is named as the tree spells its folder";
+
+    // The desktop read: the folder takes the bytes it has now, with every pin below it.
+    model->expand(&root);
+    EXPECT_FALSE(unpinned_any());
+    for (const fake_folder_t* folder : {x, y}) {
+        const tree_node_t* pinned = child_named(*child_named(root, L"P"), folder->name.c_str());
+        ASSERT_NE(pinned, nullptr);
+        EXPECT_TRUE(pinned->pinned);
+        EXPECT_EQ(list_bytes(pinned->absolute_pidl().get()), absolute_list(folder));
+    }
+    const auto moved = [&](const id_bytes_t& from, const id_bytes_t& to) {
+        return std::count(home.pins_moved.begin(), home.pins_moved.end(), std::make_pair(from, to));
+    };
+    EXPECT_EQ(moved(old_x, absolute_list(x)), 1);
+    EXPECT_EQ(moved(outcomes[1].shown_as, absolute_list(y)), 1);
+}
 
 TEST_F(TreeModelTest, AFolderRenamedByOneOfItsVerbsKeepsItsPinAndTheBrowserFollowsIt) {
     // What a rename in the folder's properties leaves: the folder under its new name, and

@@ -259,26 +259,34 @@ TEST_F(TreeViewTest, PinningAPathFollowsIdsThenNamesAndExpandsNothing) {
 }
 
 TEST_F(TreeViewTest, PinsComeBackWithoutReadingAFolderAndFollowWhatReadsFind) {
-    // B1 now spelled otherwise by its parent.
+    // A1 and B1 now spelled otherwise by their parents; B1's old spelling is pinned beside
+    // a pin below it spelled the new way.
+    a1->add_alias(item("A1 as it was"));
     b1->add_alias(item("B1 as it was"));
+    const id_bytes_t old_a1 = make_list({a->id, item("A1 as it was")});
     const id_bytes_t old_b1 = make_list({b->id, item("B1 as it was")});
     const std::vector<pin_outcome_t> outcomes = folders().load_expanded(
-        {make_list({b->id, b1->id, b2->id}), make_list({a->id, a1->id}), make_list({}), old_b1});
+        {make_list({b->id, b1->id, b2->id}), old_a1, make_list({}), old_b1});
     EXPECT_EQ(shell.enumerations(), 0) << "a start with pins reads no folder";
-    EXPECT_EQ(pinned_names(), (names_t{L"Desktop", L"B2", L"B1", L"A1"}));
+    EXPECT_EQ(pinned_names(), (names_t{L"Desktop", L"B1", L"B2", L"A1"}));
     ASSERT_EQ(outcomes.size(), 4u);
     EXPECT_EQ(outcomes[0].shown_as, absolute_list(b2));
+    EXPECT_EQ(outcomes[1].shown_as, old_a1);
     EXPECT_EQ(outcomes[2].shown_as, make_list({}));
-    EXPECT_EQ(outcomes[3].shown_as, old_b1);
+    EXPECT_EQ(outcomes[3].shown_as, absolute_list(b1)) << "one folder, one node, one spelling";
     for (const pin_outcome_t& o : outcomes) EXPECT_FALSE(o.unreachable);
 
-    // B read: B1 is the folder its parent now spells otherwise; the pin follows it.
+    // A read: A1 is the folder its parent now spells otherwise; the pin follows it.
     click(5, 10);
+    click_glyph(node(a));
+    EXPECT_TRUE(node(a1)->pinned);
+    ASSERT_EQ(home.pins_moved.size(), 1u);
+    EXPECT_EQ(home.pins_moved[0], std::make_pair(old_a1, absolute_list(a1)));
+    // B read: spelled as the tree spells it already, nothing moves.
     click_glyph(node(b));
     EXPECT_TRUE(node(b1)->pinned);
     EXPECT_TRUE(node(b2)->pinned) << "what lies below a folder kept stays";
-    ASSERT_EQ(home.pins_moved.size(), 1u);
-    EXPECT_EQ(home.pins_moved[0], std::make_pair(old_b1, absolute_list(b1)));
+    EXPECT_EQ(home.pins_moved.size(), 1u);
     EXPECT_TRUE(home.pins_changed.empty()) << "no pin lost";
 }
 
