@@ -98,6 +98,7 @@ TEST_F(TreeModelTest, PinsThatSpellTheirParentTwoWaysAreKeptUnderOneFolder) {
 
     // The desktop read: the folder takes the bytes it has now, with every pin below it.
     model->expand(&root);
+    ASSERT_TRUE(pump_until([&] { return !root.reading; }, 5000));
     EXPECT_FALSE(unpinned_any());
     for (const fake_folder_t* folder : {x, y}) {
         const tree_node_t* pinned = child_named(*child_named(root, L"P"), folder->name.c_str());
@@ -124,9 +125,10 @@ TEST_F(TreeModelTest, AFolderRenamedByOneOfItsVerbsKeepsItsPinAndTheBrowserFollo
     ASSERT_TRUE(kept);
     model->set_pin(kept.get(), true);
     model->show_folder(kept.get());
-    const tree_node_t* node = current_of(model->root());
-    ASSERT_NE(node, nullptr);
-    ASSERT_TRUE(node->pinned);
+    // Found once the folders on the way are read, which may go on in the background.
+    const tree_node_t* node = nullptr;
+    ASSERT_TRUE(
+        pump_until([&] { return (node = current_of(model->root())) && node->pinned; }, 5000));
     ASSERT_TRUE(pump_until([&] { return model->watched(node->parent); }, 3000));
     const byte_list was = idlist_bytes(node->absolute_pidl().get());
 
