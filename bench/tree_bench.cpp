@@ -51,16 +51,30 @@ std::wstring numbered(const wchar_t* prefix, int i) {
     return text;
 }
 
-// Opens every folder the tree knows (reading each).
+// Opens a folder once its read is back, which may go on in the background.
+void open_folder(tree_model_t& folders, const tree_node_t* node) {
+    folders.expand(node);
+    pump_until([node] { return !node->reading; });
+}
+
+// Opens every folder the tree knows.
 void expand_all(tree_model_t& folders, const tree_node_t& node) {
-    if (!node.expanded) folders.expand(&node);
+    if (!node.expanded) open_folder(folders, &node);
     for (const tree_node_t* c = node.first_child.get(); c; c = c->next_sibling.get())
         expand_all(folders, *c);
 }
 
 // The page painted as the pane paints it, into a surface of the pane's size.
-void paint_page(tree_view_t& tree, HDC dc, const RECT& client) {
-    paint_rows(dc, client.right, client.bottom, BASE_DPI, tree.page(), nullptr, 0);
+void report_paint(const char* key, const char* what, tree_view_t& tree) {
+    RECT client;
+    GetClientRect(tree.handle, &client);
+    const dib_t surface(client.right, client.bottom);
+    SelectObject(surface.dc, g_font.get());
+    report(
+        key, what, [] {},
+        [&] {
+            paint_rows(surface.dc, client.right, client.bottom, BASE_DPI, tree.page(), nullptr, 0);
+        });
 }
 
 void bench_wide(tree_view_t& tree) {
@@ -89,7 +103,7 @@ void bench_wide(tree_view_t& tree) {
     report(
         "tree.wide.show_folder", "show_folder, the last of 10 000 siblings", [] {},
         [&] { folders.show_folder(as_list(last_list)); });
-    folders.expand(&folders.root());
+    open_folder(folders, &folders.root());
     std::printf("  (%zu rows listed, %zu on the page)\n", tree.listed().size(), tree.page().size());
     report(
         "tree.wide.full_rebuild", "full rebuild, 10 000 siblings listed", [] {},
@@ -98,13 +112,7 @@ void bench_wide(tree_view_t& tree) {
     report(
         "tree.wide.page_rows", "  of which the page (publishes the scroll range) and paint", [] {},
         [&] { tree.on_message(WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, at), 0); });
-    RECT client;
-    GetClientRect(tree.handle, &client);
-    const dib_t surface(client.right, client.bottom);
-    SelectObject(surface.dc, g_font.get());
-    report(
-        "tree.wide.paint", "paint, 10 000 siblings listed", [] {},
-        [&] { paint_page(tree, surface.dc, client); });
+    report_paint("tree.wide.paint", "paint, 10 000 siblings listed", tree);
 }
 
 void bench_deep(tree_view_t& tree) {
@@ -131,13 +139,7 @@ void bench_deep(tree_view_t& tree) {
     report(
         "tree.deep.full_rebuild", "full rebuild, 30 levels expanded", [] {},
         [&] { tree.rows_changed(); });
-    RECT client;
-    GetClientRect(tree.handle, &client);
-    const dib_t surface(client.right, client.bottom);
-    SelectObject(surface.dc, g_font.get());
-    report(
-        "tree.deep.paint", "paint, 30 levels expanded", [] {},
-        [&] { paint_page(tree, surface.dc, client); });
+    report_paint("tree.deep.paint", "paint, 30 levels expanded", tree);
 }
 
 void bench_many(tree_view_t& tree) {
@@ -149,10 +151,10 @@ void bench_many(tree_view_t& tree) {
     tree_model_t& folders = tree.model();
     attach_tree(folders, shell);
     // Each group read, and closed again: 50 000 known, the groups' rows listed.
-    folders.expand(&folders.root());
+    open_folder(folders, &folders.root());
     for (const tree_node_t* group = folders.root().first_child.get(); group;
          group = group->next_sibling.get()) {
-        folders.expand(group);
+        open_folder(folders, group);
         folders.collapse(group);
     }
 
@@ -163,18 +165,12 @@ void bench_many(tree_view_t& tree) {
         [] {}, [&] { tree.rows_changed(); });
     for (const tree_node_t* group = folders.root().first_child.get(); group;
          group = group->next_sibling.get())
-        folders.expand(group);
+        open_folder(folders, group);
     std::printf("  (%zu rows listed)\n", tree.listed().size());
     report(
         "tree.many.full_rebuild_expanded", "full rebuild, 50 000 known, every one listed", [] {},
         [&] { tree.rows_changed(); });
-    RECT client;
-    GetClientRect(tree.handle, &client);
-    const dib_t surface(client.right, client.bottom);
-    SelectObject(surface.dc, g_font.get());
-    report(
-        "tree.many.paint", "paint, 50 000 listed", [] {},
-        [&] { paint_page(tree, surface.dc, client); });
+    report_paint("tree.many.paint", "paint, 50 000 listed", tree);
     attach_tree(folders, shell); // the 50 000 nodes go before the shell does
 }
 
@@ -187,7 +183,7 @@ void bench_slow(tree_view_t& tree) {
     slow->delay_ms = SLOW_MS;
     tree_model_t& folders = tree.model();
     attach_tree(folders, shell);
-    folders.expand(&folders.root());
+    open_folder(folders, &folders.root());
     const tree_node_t* node = folders.root().first_child.get();
     // Its glyph, in the second row.
     const LPARAM glyph = MAKELPARAM(10 * node->depth + 5, 30);
