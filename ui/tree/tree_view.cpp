@@ -6,10 +6,10 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <set>
 #include <string>
 
 #include "core/rows.h"
-#include "core/settings_format.h"
 #include "fault/fatal.h"
 #include "win/fill.h"
 #include "win/window_class.h"
@@ -48,6 +48,7 @@ tree_view_t::tree_view_t(HWND parent, HFONT font, pane_host_t pane_host)
 
     surface = surface_t(handle, font, true);
 
+    // Without the desktop there is no tree; the model binds its own from it.
     Microsoft::WRL::ComPtr<IShellFolder> desktop;
     fatal_check(SUCCEEDED(SHGetDesktopFolder(&desktop)), fatal_sites::tree_desktop);
     folders = std::make_unique<tree_model_t>(handle, tree_model_host_t{
