@@ -109,7 +109,7 @@ void main_window_t::on_navigation_pending(const ITEMIDLIST* folder) {
     const HWND focus = GetFocus();
     keys_stay = focus && (focus == tree->handle || focus == address->handle) ? focus : nullptr;
     address->set_folder(folder);
-    tree->show_folder(folder);
+    tree->model().show_folder(folder);
     save_settings();
 }
 
@@ -363,6 +363,6 @@ void main_window_t::focus_next(bool backwards) {
 }
 
 void main_window_t::refresh() {
-    tree->refresh_shown();
+    tree->model().refresh_shown();
     if (ebe->view) ebe->view->Refresh();
 }

@@ -16,7 +16,7 @@
 #include "win/com.h"
 #include "win/handle.h"
 
-struct tree_view_t;
+class tree_view_t;
 struct address_view_t;
 
 struct ebe_t;

@@ -175,7 +175,7 @@ void main_window_t::restore_pins(const std::vector<byte_list>& saved) {
         g_session.pins.folders = saved;
         g_session.pins.loaded = true;
     }
-    const std::vector<pin_outcome_t> outcomes = tree->load_expanded(g_session.pins.folders);
+    const std::vector<pin_outcome_t> outcomes = tree->model().load_expanded(g_session.pins.folders);
     // What this tree learnt: a pin found under other IDs keeps those, in every window;
     // one whose folder is gone leaves every window; one out of reach for now stays.
     std::vector<byte_list> kept, gone;
@@ -193,10 +193,10 @@ void main_window_t::restore_pins(const std::vector<byte_list>& saved) {
     g_session.pins.folders = std::move(kept);
     for (main_window_t* other : g_session.main_windows) {
         if (other == this) continue;
-        for (const byte_list& pin : gone) other->tree->set_pin(as_idlist(pin), false);
+        for (const byte_list& pin : gone) other->tree->model().set_pin(as_idlist(pin), false);
         for (const auto& [was, now] : moved) {
-            other->tree->set_pin(as_idlist(was), false);
-            other->tree->set_pin(as_idlist(now), true);
+            other->tree->model().set_pin(as_idlist(was), false);
+            other->tree->model().set_pin(as_idlist(now), true);
         }
     }
 }
@@ -212,8 +212,8 @@ void main_window_t::on_pin_moved(const ITEMIDLIST* from, const ITEMIDLIST* to) {
         g_session.pins.folders.push_back(now);
     for (main_window_t* other : g_session.main_windows)
         if (other != this) {
-            other->tree->set_pin(from, false);
-            other->tree->set_pin(to, true);
+            other->tree->model().set_pin(from, false);
+            other->tree->model().set_pin(to, true);
         }
     save_settings();
 }
@@ -223,6 +223,6 @@ void main_window_t::on_pin_changed(const ITEMIDLIST* folder, bool pinned) {
     std::erase(g_session.pins.folders, pin);
     if (pinned) g_session.pins.folders.push_back(pin);
     for (main_window_t* other : g_session.main_windows)
-        if (other != this) other->tree->set_pin(folder, pinned);
+        if (other != this) other->tree->model().set_pin(folder, pinned);
     save_settings();
 }

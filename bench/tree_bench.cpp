@@ -1,7 +1,7 @@
 // Timings of the folder tree over a namespace in memory: one folder of 10 000 folders,
-// a path 30 levels deep, and 50 000 folders known at once. Prints medians with the
-// fastest and slowest run; checks nothing. Run under Wine with a display:
-// wine tree_bench.exe [runs]
+// a path 30 levels deep, 50 000 folders known at once, and a folder slow to read. Prints medians
+// with the fastest and slowest run; checks nothing. Run under Wine with a display: wine
+// tree_bench.exe [runs]
 #include <windows.h>
 
 #include <algorithm>
@@ -14,6 +14,7 @@
 #include "app/ebe.h"
 #include "app/main_window.h"
 #include "bench/figures.h"
+#include "tests/support/dib.h"
 #include "tests/support/fake_shell.h"
 #include "tests/support/process_state.h"
 #include "ui/tree/tree_view.h"
@@ -24,6 +25,7 @@ constexpr int WIDE = 10000;
 constexpr int DEEP = 30;
 constexpr int PER_LEVEL = 10; // folders at each level of the deep path, the path's last
 constexpr int GROUPS = 100, PER_GROUP = 500; // folders under the desktop, and under each
+constexpr int SLOW_MS = 300;                 // a read longer than a press waits
 
 int runs = 15;
 
@@ -48,9 +50,30 @@ std::wstring numbered(const wchar_t* prefix, int i) {
     return text;
 }
 
-void expand_all(tree_node_t& node) {
-    node.expanded = true;
-    for (tree_node_t* c = node.first_child.get(); c; c = c->next_sibling.get()) expand_all(*c);
+// Opens a folder once its read is back, which may go on in the background.
+void open_folder(tree_model_t& folders, const tree_node_t* node) {
+    folders.expand(node);
+    pump_until([node] { return !node->reading; });
+}
+
+// Opens every folder the tree knows.
+void expand_all(tree_model_t& folders, const tree_node_t& node) {
+    if (!node.expanded) open_folder(folders, &node);
+    for (const tree_node_t* c = node.first_child.get(); c; c = c->next_sibling.get())
+        expand_all(folders, *c);
+}
+
+// The page painted as the pane paints it, into a surface of the pane's size.
+void report_paint(const char* key, const char* what, tree_view_t& tree) {
+    RECT client;
+    GetClientRect(tree.handle, &client);
+    const dib_t surface(client.right, client.bottom);
+    SelectObject(surface.dc, g_font.get());
+    report(
+        key, what, [] {},
+        [&] {
+            paint_rows(surface.dc, client.right, client.bottom, BASE_DPI, tree.page(), nullptr, 0);
+        });
 }
 
 void bench_wide(tree_view_t& tree) {
@@ -74,22 +97,21 @@ void bench_wide(tree_view_t& tree) {
         [&] { shell.root->reverse_children(); }, [&] { refresh_children(desktop.Get(), &root); });
     root.clear_children();
 
-    attach_tree(tree, shell);
+    tree_model_t& folders = tree.model();
+    attach_tree(folders, shell);
     report(
         "tree.wide.show_folder", "show_folder, the last of 10 000 siblings", [] {},
-        [&] { tree.show_folder(as_list(last_list)); });
-    tree.root.expanded = true;
-    rebuild_tree(tree);
-    std::printf("  (%zu rows listed, %zu on the page)\n", tree.visible_rows.size(),
-                tree.page_rows.size());
+        [&] { folders.show_folder(as_list(last_list)); });
+    open_folder(folders, &folders.root());
+    std::printf("  (%zu rows listed, %zu on the page)\n", tree.listed().size(), tree.page().size());
     report(
         "tree.wide.full_rebuild", "full rebuild, 10 000 siblings listed", [] {},
-        [&] { rebuild_tree(tree); });
+        [&] { tree.rows_changed(); });
+    const int at = tree.position();
     report(
-        "tree.wide.page_rows", "  of which rebuild_page_rows (publishes the scroll range)", [] {},
-        [&] { tree.rebuild_page_rows(); });
-    report(
-        "tree.wide.paint", "paint, 10 000 siblings listed", [] {}, [&] { tree.paint(); });
+        "tree.wide.page_rows", "  of which the page (publishes the scroll range) and paint", [] {},
+        [&] { tree.on_message(WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, at), 0); });
+    report_paint("tree.wide.paint", "paint, 10 000 siblings listed", tree);
 }
 
 void bench_deep(tree_view_t& tree) {
@@ -103,22 +125,20 @@ void bench_deep(tree_view_t& tree) {
     const id_bytes_t deepest = absolute_list(folder);
 
     std::printf("\na path %d levels deep, %d folders at each level\n", DEEP, PER_LEVEL);
-    attach_tree(tree, shell);
+    tree_model_t& folders = tree.model();
+    attach_tree(folders, shell);
     report(
         "tree.deep.show_folder_first", "show_folder, 30 levels deep, first time",
-        [&] { attach_tree(tree, shell); }, [&] { tree.show_folder(as_list(deepest)); });
+        [&] { attach_tree(folders, shell); }, [&] { folders.show_folder(as_list(deepest)); });
     report(
         "tree.deep.show_folder_again", "show_folder, 30 levels deep, again", [] {},
-        [&] { tree.show_folder(as_list(deepest)); });
-    expand_all(tree.root);
-    rebuild_tree(tree);
-    std::printf("  (%zu rows listed, %zu on the page)\n", tree.visible_rows.size(),
-                tree.page_rows.size());
+        [&] { folders.show_folder(as_list(deepest)); });
+    expand_all(folders, folders.root());
+    std::printf("  (%zu rows listed, %zu on the page)\n", tree.listed().size(), tree.page().size());
     report(
         "tree.deep.full_rebuild", "full rebuild, 30 levels expanded", [] {},
-        [&] { rebuild_tree(tree); });
-    report(
-        "tree.deep.paint", "paint, 30 levels expanded", [] {}, [&] { tree.paint(); });
+        [&] { tree.rows_changed(); });
+    report_paint("tree.deep.paint", "paint, 30 levels expanded", tree);
 }
 
 void bench_many(tree_view_t& tree) {
@@ -127,30 +147,71 @@ void bench_many(tree_view_t& tree) {
         fake_folder_t* group = shell.root->add(numbered(L"group", g));
         for (int i = 1; i < PER_GROUP; ++i) group->add(numbered(L"folder", i));
     }
-    attach_tree(tree, shell);
-    IShellFolder* desktop = tree.desktop_sf.Get();
-    refresh_children(desktop, &tree.root);
-    for (tree_node_t* group = tree.root.first_child.get(); group; group = group->next_sibling.get())
-        refresh_children(desktop, group);
-    tree.root.expanded = true;
-    rebuild_tree(tree);
+    tree_model_t& folders = tree.model();
+    attach_tree(folders, shell);
+    // Each group read, and closed again: 50 000 known, the groups' rows listed.
+    open_folder(folders, &folders.root());
+    for (const tree_node_t* group = folders.root().first_child.get(); group;
+         group = group->next_sibling.get()) {
+        open_folder(folders, group);
+        folders.collapse(group);
+    }
 
     std::printf("\n%d folders under the desktop, %d under each of them\n", GROUPS, PER_GROUP - 1);
-    std::printf("  (%zu nodes known, %zu rows listed)\n", tree.all_nodes.size(),
-                tree.visible_rows.size());
+    std::printf("  (%zu rows listed)\n", tree.listed().size());
     report(
         "tree.many.full_rebuild_collapsed", "full rebuild, 50 000 known, the groups collapsed",
-        [] {}, [&] { rebuild_tree(tree); });
-    expand_all(tree.root);
-    rebuild_tree(tree);
-    std::printf("  (%zu nodes known, %zu rows listed)\n", tree.all_nodes.size(),
-                tree.visible_rows.size());
+        [] {}, [&] { tree.rows_changed(); });
+    for (const tree_node_t* group = folders.root().first_child.get(); group;
+         group = group->next_sibling.get())
+        open_folder(folders, group);
+    std::printf("  (%zu rows listed)\n", tree.listed().size());
     report(
         "tree.many.full_rebuild_expanded", "full rebuild, 50 000 known, every one listed", [] {},
-        [&] { rebuild_tree(tree); });
+        [&] { tree.rows_changed(); });
+    report_paint("tree.many.paint", "paint, 50 000 listed", tree);
+    attach_tree(folders, shell); // the 50 000 nodes go before the shell does
+}
+
+// A folder whose read outlasts what a press waits for (a slow share): what a press on its
+// glyph costs, and how long a message posted while it is read waits to be handled.
+void bench_slow(tree_view_t& tree) {
+    fake_shell_t shell;
+    fake_folder_t* slow = shell.root->add(L"slow");
+    slow->add(L"inside");
+    slow->delay_ms = SLOW_MS;
+    tree_model_t& folders = tree.model();
+    attach_tree(folders, shell);
+    open_folder(folders, &folders.root());
+    const tree_node_t* node = folders.root().first_child.get();
+    // Its glyph, in the second row.
+    const LPARAM glyph = MAKELPARAM(10 * node->depth + 5, 30);
+    const auto press = [&] {
+        tree.on_message(WM_LBUTTONDOWN, MK_LBUTTON, glyph);
+        tree.on_message(WM_LBUTTONUP, 0, glyph);
+    };
+    // Closed, with no read under way.
+    const auto closed = [&] {
+        pump_until([&] { return !node->reading; });
+        if (node->expanded) press();
+    };
+
+    std::printf("\na folder whose read takes %d ms\n", SLOW_MS);
+    report("tree.slow.press", "press on its glyph, the read going on behind", closed, press);
+    constexpr UINT PROBE = WM_USER + 77;
     report(
-        "tree.many.paint", "paint, 50 000 listed", [] {}, [&] { tree.paint(); });
-    attach_tree(tree, shell); // the 50 000 nodes go before the shell does
+        "tree.slow.message", "a message posted while it is read, until handled",
+        [&] {
+            closed();
+            press();
+        },
+        [&] {
+            PostMessageW(tree.handle, PROBE, 0, 0);
+            MSG msg;
+            pump_until([&] { return !PeekMessageW(&msg, tree.handle, PROBE, PROBE, PM_NOREMOVE); });
+        });
+    closed();
+    attach_tree(folders, shell);
 }
 
 } // namespace
@@ -172,6 +233,7 @@ int main(int argc, char** argv) {
     bench_wide(*window->tree);
     bench_deep(*window->tree);
     bench_many(*window->tree);
+    bench_slow(*window->tree);
 
     SendMessageW(window->handle, WM_CLOSE, 0, 0);
     close_process_state();

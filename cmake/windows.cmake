@@ -24,8 +24,9 @@ add_library(zelvon_win STATIC win/com.cpp win/surface.cpp win/window_class.cpp w
     win/accessible.cpp win/folder_watch.cpp)
 target_link_libraries(zelvon_win PUBLIC zelvon_core zelvon_fault ${win_libs})
 
-add_library(zelvon_ui_tree STATIC ui/tree/tree_node.cpp ui/tree/tree_view.cpp
-    ui/tree/tree_live.cpp ui/tree/tree_shell.cpp ui/tree/enumerator.cpp)
+add_library(zelvon_ui_tree STATIC ui/tree/tree_node.cpp ui/tree/enumerator.cpp
+    ui/tree/tree_model.cpp ui/tree/tree_model_live.cpp ui/tree/tree_view.cpp
+    ui/tree/tree_keys.cpp ui/tree/tree_shell.cpp)
 target_link_libraries(zelvon_ui_tree PUBLIC zelvon_win)
 
 add_library(zelvon_ui_address STATIC ui/address/address_view.cpp)

@@ -396,7 +396,7 @@ TEST_F(MainWindowTest, AFailedNavigationPutsBarTreeAndFileBackWhereTheBrowserIs)
     window->ebe->OnNavigationFailed(windows.get());
 
     EXPECT_EQ(idlist_items(window->address->pidl.get()), bytes_t{});
-    EXPECT_TRUE(window->tree->root.current);
+    EXPECT_TRUE(window->tree->model().root().current);
     expect_file_holds(window, {});
 }
 

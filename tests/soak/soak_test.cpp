@@ -80,6 +80,19 @@ int windows_of_thread() {
     return count;
 }
 
+// Every node a tree knows, pre-order, collapsed subtrees included.
+void collect(const tree_node_t* node, std::vector<const tree_node_t*>& nodes) {
+    nodes.push_back(node);
+    for (const tree_node_t* c = node->first_child.get(); c; c = c->next_sibling.get())
+        collect(c, nodes);
+}
+
+std::vector<const tree_node_t*> known_nodes(tree_view_t* tree) {
+    std::vector<const tree_node_t*> nodes;
+    collect(&tree->model().root(), nodes);
+    return nodes;
+}
+
 bytes_t absolute_items(const tree_node_t* node) {
     return idlist_items(node->absolute_pidl().get());
 }
@@ -121,7 +134,7 @@ testing::AssertionResult file_is_state_of(const saved_settings_t& s, main_window
     // Every window shows every pin it can reach, and no other.
     for (main_window_t* window : g_session.main_windows) {
         std::vector<byte_list> shown;
-        for (const tree_node_t* node : window->tree->all_nodes)
+        for (const tree_node_t* node : known_nodes(window->tree.get()))
             if (node->pinned) shown.push_back(terminated(absolute_items(node)));
         for (const byte_list& pin : shown)
             if (std::find(g_session.pins.folders.begin(), g_session.pins.folders.end(), pin) ==
@@ -133,10 +146,8 @@ testing::AssertionResult file_is_state_of(const saved_settings_t& s, main_window
 
 // The three row lists are what the nodes and the scroll position make of them.
 void expect_rows_consistent(tree_view_t* tree) {
-    std::vector<tree_node_t*> all;
-    tree->root.collect(all);
-    ASSERT_EQ(all, tree->all_nodes);
-    std::vector<tree_node_t*> visible;
+    const std::vector<const tree_node_t*> all = known_nodes(tree);
+    std::vector<const tree_node_t*> visible;
     int current = 0;
     // Hidden folders are left out unless shown, pinned or on the way to such a one.
     const auto wanted = [&](const tree_node_t* hidden) {
@@ -146,11 +157,11 @@ void expect_rows_consistent(tree_view_t* tree) {
         return false;
     };
     const auto left_out = [&](const tree_node_t* node) {
-        for (; node && !tree->show_hidden; node = node->parent)
+        for (; node && !tree->hidden_shown(); node = node->parent)
             if (node->hidden && !wanted(node)) return true;
         return false;
     };
-    for (tree_node_t* node : all) {
+    for (const tree_node_t* node : all) {
         if (node->is_shown() && !left_out(node)) visible.push_back(node);
         current += node->current;
         if (node->parent) {
@@ -161,12 +172,12 @@ void expect_rows_consistent(tree_view_t* tree) {
         }
     }
     ASSERT_LE(current, 1);
-    ASSERT_EQ(visible, tree->visible_rows);
+    ASSERT_EQ(visible, tree->listed());
     RECT client;
     GetClientRect(tree->handle, &client);
-    std::vector<tree_node_t*> page;
-    fill_page_rows(visible, tree->scroll_info.nPos, client.bottom / ROW_HEIGHT, page);
-    ASSERT_EQ(page, tree->page_rows);
+    std::vector<const tree_node_t*> page;
+    fill_page_rows(visible, tree->position(), client.bottom / ROW_HEIGHT, page);
+    ASSERT_EQ(page, tree->page());
 }
 
 LPARAM point(int x, int y) {
@@ -193,12 +204,12 @@ struct soak_t {
         });
     }
 
-    bool press(tree_view_t* tree, int x_of_row(tree_node_t*, int right)) {
-        if (tree->page_rows.empty()) return false;
-        const int i = pick(int(tree->page_rows.size()));
+    bool press(tree_view_t* tree, int x_of_row(const tree_node_t*, int right)) {
+        if (tree->page().empty()) return false;
+        const int i = pick(int(tree->page().size()));
         RECT client;
         GetClientRect(tree->handle, &client);
-        const LPARAM at = point(x_of_row(tree->page_rows[i], client.right), 20 * i + 10);
+        const LPARAM at = point(x_of_row(tree->page()[i], client.right), 20 * i + 10);
         SendMessageW(tree->handle, WM_LBUTTONDOWN, MK_LBUTTON, at);
         SendMessageW(tree->handle, WM_LBUTTONUP, 0, at);
         return true;
@@ -216,14 +227,14 @@ struct soak_t {
             return true;
         case 2:
             name = "expand or collapse";
-            press(tree, [](tree_node_t* n, int) { return 10 * n->depth + 8; });
+            press(tree, [](const tree_node_t* n, int) { return 10 * n->depth + 8; });
             return false;
         case 3:
             name = "pin or unpin";
-            return press(tree, [](tree_node_t*, int right) { return right - 11; });
+            return press(tree, [](const tree_node_t*, int right) { return right - 11; });
         case 4:
             name = "tree navigate";
-            press(tree, [](tree_node_t* n, int right) {
+            press(tree, [](const tree_node_t* n, int right) {
                 return std::min(10 * n->depth + 30, right - 22);
             });
             pump_for(60);
@@ -231,7 +242,7 @@ struct soak_t {
         case 5:
             name = "scroll";
             SendMessageW(tree->handle, WM_VSCROLL,
-                         MAKEWPARAM(pick(9), pick(tree->scroll_info.nMax + 1)), 0);
+                         MAKEWPARAM(pick(9), pick(tree->last_position() + 1)), 0);
             return false;
         case 6: {
             name = "wheel";
@@ -341,9 +352,11 @@ struct soak_t {
         while (g_session.main_windows.size() > 1)
             SendMessageW(g_session.main_windows.back()->handle, WM_CLOSE, 0, 0);
         main_window_t* w = g_session.main_windows.front();
-        for (tree_node_t* node : w->tree->all_nodes) node->pinned = false;
+        tree_model_t& tree = w->tree->model();
+        for (const tree_node_t* node : known_nodes(w->tree.get()))
+            if (node->pinned) tree.set_pin(node->absolute_pidl().get(), false);
         g_session.pins.folders.clear();
-        w->tree->root.collapse_all();
+        tree.collapse(&tree.root());
         MoveWindow(w->handle, 40, 40, 800, 600, TRUE);
         navigate(w, folders.front());
         pump_for(100);

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "tests/support/com_object.h"
-#include "ui/tree/tree_view.h"
+#include "ui/tree/tree_model.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -24,6 +24,13 @@ fake_folder_t* walk(fake_folder_t* folder, const std::uint8_t* list) {
         if (!folder) return nullptr;
     }
     return folder;
+}
+
+// A folder's item bytes by default: its name's code units, low bytes only.
+id_bytes_t id_of(const std::wstring& name) {
+    id_bytes_t bytes;
+    for (wchar_t c : name) bytes.push_back(static_cast<std::uint8_t>(c));
+    return bytes;
 }
 
 // A one-item list on the task allocator, as an enumerator hands it out.
@@ -167,9 +174,23 @@ public:
                                             void**) override {
         return unexpected();
     }
-    HRESULT STDMETHODCALLTYPE SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF,
-                                        PITEMID_CHILD*) override {
-        return unexpected();
+    // As a file system renames a folder: trailing dots and blanks go, and its item (which
+    // holds the name) changes with it.
+    HRESULT STDMETHODCALLTYPE SetNameOf(HWND, PCUITEMID_CHILD item, LPCWSTR name, SHGDNF flags,
+                                        PITEMID_CHILD* out) override {
+        if (out) *out = nullptr;
+        if (!item || !name || flags != SHGDN_INFOLDER) return unexpected();
+        fake_folder_t* target = folder->find_item(reinterpret_cast<const std::uint8_t*>(item));
+        if (!target) return E_INVALIDARG;
+        std::wstring given = name;
+        while (!given.empty() && (given.back() == L'.' || given.back() == L' ')) given.pop_back();
+        if (given.empty()) return E_INVALIDARG;
+        if (fake_folder_t* other = folder->child(given); other && other != target)
+            return HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS);
+        target->name = given;
+        target->set_id(id_of(given));
+        if (out) *out = new_item(target->id);
+        return S_OK;
     }
 
 private:
@@ -197,9 +218,7 @@ int enumerations_below(const fake_folder_t& folder) {
 } // namespace
 
 fake_folder_t* fake_folder_t::add(const std::wstring& child_name) {
-    id_bytes_t bytes;
-    for (wchar_t c : child_name) bytes.push_back(static_cast<std::uint8_t>(c));
-    return add(child_name, std::move(bytes));
+    return add(child_name, id_of(child_name));
 }
 
 fake_folder_t* fake_folder_t::add(const std::wstring& child_name, id_bytes_t child_id) {
@@ -320,24 +339,6 @@ task_string new_task_string(const wchar_t* text) {
     return task_string(copy);
 }
 
-void attach_tree(tree_view_t& tree, const fake_shell_t& shell) {
-    // The rows must not point at nodes that go.
-    tree.all_nodes.clear();
-    tree.visible_rows.clear();
-    tree.page_rows.clear();
-    tree.root.clear_children();
-    tree.root.expanded = tree.root.pinned = tree.root.current = false;
-    tree.root.depth = 0;
-    tree.root.pidl = new_empty_list();
-    tree.root.name = new_task_string(shell.root->name.c_str());
-    tree.use_namespace(shell.desktop(), [shell] { return shell.desktop(); });
-    tree.scroll_info.nPos = 0;
-    rebuild_tree(tree);
-}
-
-void rebuild_tree(tree_view_t& tree) {
-    tree.rebuild_all_nodes();
-    tree.rebuild_visible_rows();
-    tree.rebuild_page_rows();
-    tree.paint();
+void attach_tree(tree_model_t& folders, const fake_shell_t& shell) {
+    folders.use_namespace(shell.desktop(), [shell] { return shell.desktop(); });
 }

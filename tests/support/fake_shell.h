@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-struct tree_view_t;
+class tree_model_t;
 
 using id_bytes_t = std::vector<std::uint8_t>;
 
@@ -100,12 +100,9 @@ inline const ITEMIDLIST* as_list(const id_bytes_t& bytes) {
 // A list's bytes up to and including its terminator.
 id_bytes_t list_bytes(const ITEMIDLIST* list);
 
-// Gives a constructed tree the fake's desktop and a fresh root: the desktop's empty
-// list, the fake root's name, no children, no flags, scrolled to the top, rebuilt.
-void attach_tree(tree_view_t& tree, const fake_shell_t& shell);
-
-// Every list of the tree made anew from its nodes, and the page painted.
-void rebuild_tree(tree_view_t& tree);
+// Gives a tree's folders the fake's desktop: they start again from a fresh root, which
+// the fake root names, and the rows follow.
+void attach_tree(tree_model_t& folders, const fake_shell_t& shell);
 
 // The desktop's empty list on the task allocator, as a root node holds it.
 task_idlist new_empty_list();

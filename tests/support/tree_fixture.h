@@ -19,5 +19,5 @@ protected:
         std::make_unique<tree_view_t>(home.parent, g_font.get(), home.host());
     tree_view_t* tree = pane.get();
 
-    tree_fixture_t() { attach_tree(*tree, shell); }
+    tree_fixture_t() { attach_tree(tree->model(), shell); }
 };

@@ -2,6 +2,9 @@
 
 #include <wrl/client.h>
 
+#include <string_view>
+#include <unordered_map>
+
 #include "core/child_merge.h"
 #include "core/rows.h"
 
@@ -88,6 +91,12 @@ const char16_t* as_char16(const task_string& name) {
 
 } // namespace
 
+task_string name_copy(const std::wstring& name) {
+    task_string copy(static_cast<wchar_t*>(CoTaskMemAlloc((name.size() + 1) * sizeof(wchar_t))));
+    if (copy) wcscpy(copy.get(), name.c_str());
+    return copy;
+}
+
 ComPtr<IShellFolder> bind_node(IShellFolder* desktop_sf, const tree_node_t* node) {
     ComPtr<IShellFolder> folder;
     if (node->parent) {
@@ -141,8 +150,36 @@ std::optional<std::vector<child_item_t>> enumerate_children(IShellFolder* folder
     return fresh;
 }
 
-dropped_t merge_children(tree_node_t* node, std::vector<child_item_t> fresh,
-                         const std::function<task_string(const ITEMIDLIST*)>& name_of) {
+tree_node_t* merged_t::folded_into(const tree_node_t* node) const {
+    for (const auto& [twin, into] : folded)
+        if (twin.get() == node) return into;
+    return nullptr;
+}
+
+bool same_folder(const tree_node_t* a, const tree_node_t* b) {
+    const ITEMIDLIST* x = a->pidl.get();
+    const ITEMIDLIST* y = b->pidl.get();
+    if (x && y && x->mkid.cb == y->mkid.cb && idlist_item_equal(x, y)) return true;
+    return a->name && b->name && wcscmp(a->name.get(), b->name.get()) == 0;
+}
+
+void fold_twin(tree_node_t* kept, std::unique_ptr<tree_node_t> twin, merged_t& folded) {
+    kept->pinned = kept->pinned || twin->pinned;
+    kept->expanded = kept->expanded || twin->expanded;
+    kept->current = kept->current || twin->current;
+    for (std::unique_ptr<tree_node_t>& child : twin->take_children()) {
+        tree_node_t* same = kept->first_child.get();
+        while (same && !same_folder(same, child.get())) same = same->next_sibling.get();
+        if (same)
+            fold_twin(same, std::move(child), folded);
+        else
+            kept->append_child(std::move(child)); // at the same depth as before
+    }
+    folded.folded.emplace_back(std::move(twin), kept);
+}
+
+merged_t merge_children(tree_node_t* node, std::vector<child_item_t> fresh,
+                        const std::function<task_string(const ITEMIDLIST*)>& name_of) {
     dropped_t known = node->take_children();
     std::vector<item_bytes_t> known_bytes, fresh_bytes;
     for (const auto& child : known) known_bytes.push_back(item_bytes(child->pidl.get()));
@@ -182,7 +219,20 @@ dropped_t merge_children(tree_node_t* node, std::vector<child_item_t> fresh,
     std::erase(known, nullptr);
     node->children_read = true;
     node->read_at = GetTickCount64();
-    return known;
+    merged_t merged;
+    std::unordered_map<std::wstring_view, tree_node_t*> by_name; // made when first needed
+    bool indexed = false;
+    for (std::unique_ptr<tree_node_t>& left : known) {
+        if (left->name && !std::exchange(indexed, true))
+            for (tree_node_t* c = node->first_child.get(); c; c = c->next_sibling.get())
+                if (c->name) by_name.emplace(c->name.get(), c);
+        const auto same = left->name ? by_name.find(left->name.get()) : by_name.end();
+        if (same != by_name.end())
+            fold_twin(same->second, std::move(left), merged);
+        else
+            merged.gone.push_back(std::move(left));
+    }
+    return merged;
 }
 
 bool refresh_children(IShellFolder* desktop_sf, tree_node_t* node, SHCONTF flags) {

@@ -9,6 +9,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "win/com.h"
@@ -56,6 +58,9 @@ struct tree_node_t {
     void clear_children();
 };
 
+// A name as a node holds it, on the task allocator; null when out of memory.
+task_string name_copy(const std::wstring& name);
+
 // The node's folder, bound through the desktop (the root is the desktop itself); null
 // when it cannot be bound.
 Microsoft::WRL::ComPtr<IShellFolder> bind_node(IShellFolder* desktop_sf, const tree_node_t* node);
@@ -81,14 +86,33 @@ struct child_item_t {
 std::optional<std::vector<child_item_t>> enumerate_children(IShellFolder* folder, SHCONTF flags,
                                                             bool with_names);
 
-// What a merge took out: children no longer there, with their subtrees.
+// Children taken out of a tree, with their subtrees.
 using dropped_t = std::vector<std::unique_ptr<tree_node_t>>;
+
+// What a merge took out. A folder known twice under one parent (spelled two ways: a pin
+// saved by an older version, or while its drive was away) is one folder: the twin left
+// over is folded into the child that stayed, its flags and subtree with it, and kept
+// here, emptied, beside the node it went into until the caller has seen what moved.
+struct merged_t {
+    dropped_t gone;
+    std::vector<std::pair<std::unique_ptr<tree_node_t>, tree_node_t*>> folded;
+
+    // The node a folded one went into, or null.
+    tree_node_t* folded_into(const tree_node_t* node) const;
+};
+
+// Folds `twin`, a node of the same folder as `kept`, into it: flags added up, children
+// of one folder folded in turn, the others moved over. Emptied twins go to `folded`.
+void fold_twin(tree_node_t* kept, std::unique_ptr<tree_node_t> twin, merged_t& folded);
+
+// Whether two nodes under one parent stand for one folder: the same bytes or name.
+bool same_folder(const tree_node_t* a, const tree_node_t* b);
 
 // Puts enumerated children in place of the node's: a known child is kept (flags,
 // subtree) when the bytes or else the name match, taking the new bytes; the rest are new.
 // `name_of` names the items that came without a name and match no known child by bytes.
-dropped_t merge_children(tree_node_t* node, std::vector<child_item_t> fresh,
-                         const std::function<task_string(const ITEMIDLIST*)>& name_of);
+merged_t merge_children(tree_node_t* node, std::vector<child_item_t> fresh,
+                        const std::function<task_string(const ITEMIDLIST*)>& name_of);
 
 // Re-enumerates the node's child folders, one level; false when it could not. A bind
 // that fails leaves the children as they were; an enumeration that cannot start drops

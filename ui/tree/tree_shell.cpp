@@ -1,5 +1,5 @@
-// The tree as part of the shell: each folder's own context menu with the tree's items on
-// top, renaming a folder in place, and files dropped onto a row.
+// The tree's shell part: a folder's own menu under the tree's items, renaming in place,
+// files dropped onto a row.
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "ui/tree/tree_view.h"
+#include "ui/tree/tree_shell.h"
 #include "win/com.h"
 
 using Microsoft::WRL::ComPtr;
@@ -21,10 +21,10 @@ constexpr ULONGLONG OPEN_ON_HOVER_MS = 1000;
 
 // The shell's own object of a folder's row: from its parent, as the shell's views ask.
 template <class T>
-ComPtr<T> ui_object_of(IShellFolder* desktop, HWND owner, const tree_node_t* node) {
+ComPtr<T> ui_object_of(const tree_model_t& model, HWND owner, const tree_node_t* node) {
     ComPtr<T> object;
     if (!node->parent) return object;
-    const ComPtr<IShellFolder> parent = bind_node(desktop, node->parent);
+    const ComPtr<IShellFolder> parent = model.bind(node->parent);
     const ITEMIDLIST* item = node->pidl.get();
     if (parent) parent->GetUIObjectOf(owner, 1, &item, __uuidof(T), nullptr, &object);
     return object;
@@ -50,13 +50,64 @@ std::wstring dropped_files(IDataObject* data) {
 
 } // namespace
 
+class tree_drop_target_t final : public com_object_t<IDropTarget> {
+public:
+    explicit tree_drop_target_t(tree_shell_t* part) : shell(part) {}
+    void disconnect() { shell = nullptr; }
+
+    HRESULT STDMETHODCALLTYPE DragEnter(IDataObject* data, DWORD keys, POINTL at,
+                                        DWORD* effect) override {
+        dragged = data;
+        return DragOver(keys, at, effect);
+    }
+    HRESULT STDMETHODCALLTYPE DragOver(DWORD keys, POINTL at, DWORD* effect) override {
+        if (!shell) return *effect = DROPEFFECT_NONE, S_OK;
+        shell->drag_over(dragged.Get(), keys, POINT{at.x, at.y}, effect);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE DragLeave() override {
+        if (shell) shell->drag_leave();
+        dragged.Reset();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Drop(IDataObject* data, DWORD keys, POINTL at,
+                                   DWORD* effect) override {
+        if (!shell) return *effect = DROPEFFECT_NONE, S_OK;
+        shell->drop(data, keys, POINT{at.x, at.y}, effect);
+        dragged.Reset();
+        return S_OK;
+    }
+
+private:
+    tree_shell_t* shell;
+    ComPtr<IDataObject> dragged;
+};
+
+tree_shell_t::tree_shell_t(HWND pane_window, HFONT ui_font, tree_model_t& folders,
+                           tree_shell_host_t shell_host)
+    : pane(pane_window), font(ui_font), model(folders), host(std::move(shell_host)) {
+    drop_target = make_com<tree_drop_target_t>(this);
+    RegisterDragDrop(pane, drop_target.Get());
+}
+
+tree_shell_t::~tree_shell_t() {
+    revoke_drop_target();
+    if (rename_box && IsWindow(rename_box)) RemoveWindowSubclass(rename_box, rename_box_proc, 1);
+}
+
+void tree_shell_t::revoke_drop_target() {
+    if (!drop_target) return;
+    RevokeDragDrop(pane);
+    static_cast<tree_drop_target_t*>(drop_target.Get())->disconnect();
+    drop_target.Reset();
+}
+
 // ---- The context menu.
 
-void tree_view_t::context_menu(tree_node_t* node, POINT at) {
-    const HWND owner = GetAncestor(handle, GA_ROOT);
+void tree_shell_t::context_menu(const tree_node_t* node, POINT at) {
+    const HWND owner = GetAncestor(pane, GA_ROOT);
     const std::uint64_t id = node->id;
-    const ComPtr<IContextMenu> shell_menu =
-        ui_object_of<IContextMenu>(desktop_sf.Get(), owner, node);
+    const ComPtr<IContextMenu> shell_menu = ui_object_of<IContextMenu>(model, owner, node);
     const HMENU popup = CreatePopupMenu();
     if (shell_menu) {
         shell_menu->QueryContextMenu(popup, 0, FIRST_SHELL_COMMAND, LAST_SHELL_COMMAND,
@@ -73,18 +124,18 @@ void tree_view_t::context_menu(tree_node_t* node, POINT at) {
     if (shell_items) InsertMenuW(popup, 2, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
     SetForegroundWindow(owner);
     const UINT chosen =
-        TrackPopupMenuEx(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, handle, nullptr);
+        TrackPopupMenuEx(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, pane, nullptr);
     menu2.Reset();
     menu3.Reset();
     DestroyMenu(popup);
 
     // The tree may have changed while the menu was up: the row is found again.
-    node = node_by_id(id);
+    node = model.node_by_id(id);
     if (!node || chosen == 0) return;
     if (chosen == OPEN_IN_NEW_WINDOW) {
         if (const task_idlist list = node->absolute_pidl()) host.open_window_on(list.get());
     } else if (chosen == TOGGLE_PIN) {
-        toggle_pin(node);
+        model.toggle_pin(node);
     } else if (chosen >= FIRST_SHELL_COMMAND) {
         const UINT command = chosen - FIRST_SHELL_COMMAND;
         wchar_t verb[64] = L"";
@@ -101,15 +152,11 @@ void tree_view_t::context_menu(tree_node_t* node, POINT at) {
         invoke.nShow = SW_SHOWNORMAL;
         invoke.ptInvoke = at;
         shell_menu->InvokeCommand(reinterpret_cast<CMINVOKECOMMANDINFO*>(&invoke));
-        // Deleted, say: shown at once, whether or not the folder is watched.
-        if (tree_node_t* again = node_by_id(id); again && again->parent) {
-            read_children(again->parent);
-            full_rebuild();
-        }
+        if (const tree_node_t* again = model.node_by_id(id)) model.verb_done(again);
     }
 }
 
-bool tree_view_t::menu_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+bool tree_shell_t::menu_message(UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
     if (menu3) return SUCCEEDED(menu3->HandleMenuMsg2(message, wparam, lparam, &result));
     if (menu2 && SUCCEEDED(menu2->HandleMenuMsg(message, wparam, lparam))) {
         result = message == WM_INITMENUPOPUP ? 0 : TRUE;
@@ -120,183 +167,119 @@ bool tree_view_t::menu_message(UINT message, WPARAM wparam, LPARAM lparam, LRESU
 
 // ---- Renaming in place.
 
-void tree_view_t::start_rename(tree_node_t* node) {
-    const auto at = std::find(page_rows.begin(), page_rows.end(), node);
-    if (at == page_rows.end() || !node->parent) return;
-    const int y = px(ROW_HEIGHT) * int(at - page_rows.begin());
-    RECT client;
-    GetClientRect(handle, &client);
+void tree_shell_t::set_font(HFONT ui_font) {
+    font = ui_font;
+    if (rename_box) SendMessageW(rename_box, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+}
+
+void tree_shell_t::start_rename(const tree_node_t* node) {
+    RECT row;
+    if (!node->parent || !host.name_box(node, row)) return;
     renaming = node->id;
     if (!rename_box) {
         rename_box = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_BORDER | ES_AUTOHSCROLL, 0, 0,
-                                     0, 0, handle, nullptr, GetModuleHandleW(nullptr), nullptr);
-        SendMessageW(rename_box, WM_SETFONT,
-                     reinterpret_cast<WPARAM>(GetCurrentObject(surface.mem_dc, OBJ_FONT)), FALSE);
+                                     0, 0, pane, nullptr, GetModuleHandleW(nullptr), nullptr);
+        SendMessageW(rename_box, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
         SetWindowSubclass(rename_box, rename_box_proc, 1, reinterpret_cast<DWORD_PTR>(this));
     }
-    const int left = px(INDENT) * node->depth + px(18);
-    MoveWindow(rename_box, left, y, std::max(px(40), int(client.right) - px(22) - left),
-               px(ROW_HEIGHT), TRUE);
+    MoveWindow(rename_box, row.left, row.top, row.right - row.left, row.bottom - row.top, TRUE);
     SetWindowTextW(rename_box, node->name ? node->name.get() : L"");
     ShowWindow(rename_box, SW_SHOW);
     SetFocus(rename_box);
     SendMessageW(rename_box, EM_SETSEL, 0, -1);
 }
 
-void tree_view_t::end_rename(bool keep) {
+void tree_shell_t::end_rename(bool keep) {
     if (!renaming) return;
     const std::uint64_t id = std::exchange(renaming, 0);
     std::wstring name(GetWindowTextLengthW(rename_box) + 1, L'\0');
     name.resize(GetWindowTextW(rename_box, name.data(), int(name.size())));
     ShowWindow(rename_box, SW_HIDE);
-    SetFocus(handle);
-    tree_node_t* node = node_by_id(id);
+    SetFocus(pane);
+    const tree_node_t* node = model.node_by_id(id);
     if (!keep || !node || name.empty() || (node->name && name == node->name.get())) return;
-    const ComPtr<IShellFolder> parent = bind_node(desktop_sf.Get(), node->parent);
+    const ComPtr<IShellFolder> parent = model.bind(node->parent);
     ITEMIDLIST* new_item = nullptr;
-    if (!parent || FAILED(parent->SetNameOf(GetAncestor(handle, GA_ROOT), node->pidl.get(),
+    if (!parent || FAILED(parent->SetNameOf(GetAncestor(pane, GA_ROOT), node->pidl.get(),
                                             name.c_str(), SHGDN_INFOLDER, &new_item))) {
         MessageBeep(MB_ICONWARNING);
         return;
     }
-    CoTaskMemFree(new_item);
-    // Known by its new name at once, so the read keeps its pin and what lies below it.
-    node->name.reset(static_cast<wchar_t*>(CoTaskMemAlloc((name.size() + 1) * sizeof(wchar_t))));
-    if (node->name) wcscpy(node->name.get(), name.c_str());
-    node->forget_paths();
-    renamed.insert(node->id);
-    read_children(node->parent);
-    full_rebuild();
+    model.renamed(node, task_idlist(new_item), name);
 }
 
 // ---- Files dropped onto a row.
 
-class tree_drop_target_t final : public com_object_t<IDropTarget> {
-public:
-    explicit tree_drop_target_t(tree_view_t* view) : tree(view) {}
-    void disconnect() { tree = nullptr; }
-
-    HRESULT STDMETHODCALLTYPE DragEnter(IDataObject* data, DWORD keys, POINTL at,
-                                        DWORD* effect) override {
-        dragged = data;
-        return DragOver(keys, at, effect);
-    }
-    HRESULT STDMETHODCALLTYPE DragOver(DWORD keys, POINTL at, DWORD* effect) override {
-        if (!tree) return *effect = DROPEFFECT_NONE, S_OK;
-        tree->drag_over(dragged.Get(), keys, POINT{at.x, at.y}, effect);
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE DragLeave() override {
-        if (tree) tree->drag_leave();
-        dragged.Reset();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE Drop(IDataObject* data, DWORD keys, POINTL at,
-                                   DWORD* effect) override {
-        if (!tree) return *effect = DROPEFFECT_NONE, S_OK;
-        tree->drop(data, keys, POINT{at.x, at.y}, effect);
-        dragged.Reset();
-        return S_OK;
-    }
-
-private:
-    tree_view_t* tree;
-    ComPtr<IDataObject> dragged;
-};
-
-void tree_view_t::register_drop_target() {
-    drop_target = make_com<tree_drop_target_t>(this);
-    RegisterDragDrop(handle, drop_target.Get());
-}
-
-void tree_view_t::revoke_drop_target() {
-    if (!drop_target) return;
-    RevokeDragDrop(handle);
-    static_cast<tree_drop_target_t*>(drop_target.Get())->disconnect();
-    drop_target.Reset();
-}
-
-LRESULT CALLBACK tree_view_t::rename_box_proc(HWND box, UINT message, WPARAM wparam, LPARAM lparam,
-                                              UINT_PTR, DWORD_PTR self) {
-    auto* tree = reinterpret_cast<tree_view_t*>(self);
+LRESULT CALLBACK tree_shell_t::rename_box_proc(HWND box, UINT message, WPARAM wparam, LPARAM lparam,
+                                               UINT_PTR, DWORD_PTR self) {
+    auto* shell = reinterpret_cast<tree_shell_t*>(self);
     if (message == WM_KEYDOWN && (wparam == VK_RETURN || wparam == VK_ESCAPE)) {
-        tree->end_rename(wparam == VK_RETURN);
+        shell->end_rename(wparam == VK_RETURN);
         return 0;
     }
     if (message == WM_CHAR && (wparam == L'\r' || wparam == 27)) return 0;
-    if (message == WM_KILLFOCUS) tree->end_rename(true);
+    if (message == WM_KILLFOCUS) shell->end_rename(true);
     return DefSubclassProc(box, message, wparam, lparam);
 }
 
-tree_node_t* tree_view_t::row_at(POINT screen) {
-    POINT p = screen;
-    ScreenToClient(handle, &p);
-    RECT client;
-    GetClientRect(handle, &client);
-    if (p.y < 0 || p.x < 0 || p.x >= client.right) return nullptr;
-    const std::size_t index = std::size_t(p.y / px(ROW_HEIGHT));
-    return index < page_rows.size() ? page_rows[index] : nullptr;
-}
-
-void tree_view_t::drag_over(IDataObject* data, DWORD keys, POINT at, DWORD* effect) {
+void tree_shell_t::drag_over(IDataObject* data, DWORD keys, POINT at, DWORD* effect) {
     // Resting near an edge scrolls, a row at a time.
-    POINT p = at;
-    ScreenToClient(handle, &p);
     RECT client;
-    GetClientRect(handle, &client);
+    GetClientRect(pane, &client);
+    POINT p = at;
+    ScreenToClient(pane, &p);
     const ULONGLONG now = GetTickCount64();
-    if (now - drag_scrolled_at > 100 &&
-        (p.y < px(ROW_HEIGHT) / 2 || p.y > client.bottom - px(ROW_HEIGHT) / 2)) {
+    const int half_row = host.row_height() / 2;
+    if (now - drag_scrolled_at > 100 && (p.y < half_row || p.y > client.bottom - half_row)) {
         drag_scrolled_at = now;
-        const int step = p.y < px(ROW_HEIGHT) / 2 ? -1 : 1;
-        set_position(std::clamp(scroll_info.nPos + step, 0, int(scroll_info.nMax)));
+        host.scroll_by(p.y < half_row ? -1 : 1);
     }
 
-    tree_node_t* row = row_at(at);
+    const tree_node_t* row = host.row_at(at);
     const std::uint64_t id = row ? row->id : 0;
     const POINTL point{at.x, at.y};
     const DWORD allowed = *effect;
-    if (id != drop_row) {
+    if (id != drop_row_) {
         if (drop_folder) drop_folder->DragLeave();
         drop_folder.Reset();
-        drop_row = id;
+        drop_row_ = id;
         drop_row_since = now;
         // The folder's own target, the one its view uses: it moves, copies or links as the
         // keys say.
-        if (const ComPtr<IShellFolder> folder = row ? bind_node(desktop_sf.Get(), row) : nullptr)
-            folder->CreateViewObject(GetAncestor(handle, GA_ROOT), IID_PPV_ARGS(&drop_folder));
+        if (const ComPtr<IShellFolder> folder = row ? model.bind(row) : nullptr)
+            folder->CreateViewObject(GetAncestor(pane, GA_ROOT), IID_PPV_ARGS(&drop_folder));
         if (drop_folder && FAILED(drop_folder->DragEnter(data, keys, point, effect)))
             drop_folder.Reset();
-        paint();
+        host.repaint();
     } else if (drop_folder) {
         drop_folder->DragOver(keys, point, effect);
     }
     if (!drop_folder) *effect = DROPEFFECT_NONE;
     *effect &= allowed;
     if (row && !row->expanded && now - drop_row_since > OPEN_ON_HOVER_MS) {
-        toggle_expanded(row);
+        host.expand(row);
         drop_row_since = now;
     }
 }
 
-void tree_view_t::drag_leave() {
+void tree_shell_t::drag_leave() {
     if (drop_folder) drop_folder->DragLeave();
     drop_folder.Reset();
-    drop_row = 0;
-    paint();
+    drop_row_ = 0;
+    host.repaint();
 }
 
-void tree_view_t::drop(IDataObject* data, DWORD keys, POINT at, DWORD* effect) {
+void tree_shell_t::drop(IDataObject* data, DWORD keys, POINT at, DWORD* effect) {
     const DWORD allowed = *effect;
     drag_over(data, keys, at, effect);
     const ComPtr<IDropTarget> folder = std::move(drop_folder);
-    const std::uint64_t id = std::exchange(drop_row, 0);
+    const std::uint64_t id = std::exchange(drop_row_, 0);
     if (!folder) {
         *effect = DROPEFFECT_NONE;
-        return paint();
+        return host.repaint();
     }
-    tree_node_t* row = node_by_id(id);
-    const std::wstring into = row ? file_system_path(row) : std::wstring();
+    const tree_node_t* row = model.node_by_id(id);
+    const std::wstring into = row ? model.path_of(row) : std::wstring();
     const std::wstring files = dropped_files(data);
     const DWORD chosen = *effect; // what the folder's own target said to the keys
     if (!into.empty() && !files.empty() && (chosen & (DROPEFFECT_MOVE | DROPEFFECT_COPY))) {
@@ -305,7 +288,7 @@ void tree_view_t::drop(IDataObject* data, DWORD keys, POINT at, DWORD* effect) {
         folder->DragLeave();
         const std::wstring to = into + L'\0';
         SHFILEOPSTRUCTW operation{};
-        operation.hwnd = GetAncestor(handle, GA_ROOT);
+        operation.hwnd = GetAncestor(pane, GA_ROOT);
         operation.wFunc = chosen & DROPEFFECT_MOVE ? FO_MOVE : FO_COPY;
         operation.pFrom = files.c_str();
         operation.pTo = to.c_str();
@@ -317,7 +300,8 @@ void tree_view_t::drop(IDataObject* data, DWORD keys, POINT at, DWORD* effect) {
         *effect = allowed;
         folder->Drop(data, keys, POINTL{at.x, at.y}, effect);
     }
-    // What went in shows at once, watched or not.
-    if ((row = node_by_id(id)) && row->children_read) read_children(row);
-    full_rebuild();
+    if ((row = model.node_by_id(id)))
+        model.contents_changed(row);
+    else
+        host.repaint();
 }

@@ -438,3 +438,41 @@ TEST_F(TreeNodeTest, CollapsingEverythingKeepsPinnedAndCurrentFoldersListed) {
     for (tree_node_t* n : all) EXPECT_FALSE(n->current);
     EXPECT_FALSE(current->is_shown());
 }
+
+TEST_F(TreeNodeTest, TwinsOfOneFolderAreFoldedIntoOneNodeWithTheFlagsAndFoldersOfBoth) {
+    // One folder known under two spellings (pins restored from both), each twin holding
+    // some of what lies below it: the read keeps one node with all of it.
+    fake_folder_t* p = shell.root->add(L"p", item("P"));
+    p->add(L"x", item("X"));
+    p->add(L"y", item("Y"));
+    const auto made = [](tree_node_t& parent, const char* bytes, const wchar_t* name) {
+        auto node = std::make_unique<tree_node_t>();
+        node->pidl = idlist_copy(make_list({item(bytes)}).data());
+        node->name = new_task_string(name);
+        tree_node_t* added = node.get();
+        parent.append_child(std::move(node));
+        return added;
+    };
+    tree_node_t* before = made(root, "P before", L"p");
+    before->pinned = true;
+    tree_node_t* pinned_x = made(*before, "X", L"x");
+    pinned_x->pinned = pinned_x->expanded = true;
+    made(*pinned_x, "X1", L"x1")->current = true;
+    tree_node_t* now = made(root, "P", L"p");
+    now->expanded = true;
+    tree_node_t* x = made(*now, "X", L"x");
+    made(*now, "Y", L"y")->pinned = true;
+
+    EXPECT_TRUE(refresh(&root));
+
+    ASSERT_EQ(children(root), std::vector<tree_node_t*>{now});
+    EXPECT_TRUE(now->pinned && now->expanded);
+    EXPECT_EQ(child_names(*now), (std::vector<std::wstring>{L"x", L"y"}));
+    EXPECT_EQ(now->first_child.get(), x);
+    EXPECT_TRUE(x->pinned && x->expanded);
+    EXPECT_EQ(child_names(*x), std::vector<std::wstring>{L"x1"});
+    EXPECT_TRUE(must(x->first_child.get())->current);
+    EXPECT_TRUE(child_named(*now, L"y")->pinned);
+    expect_well_linked(root);
+    expect_no_stray_blocks(); // the twins folded in went with their lists and names
+}

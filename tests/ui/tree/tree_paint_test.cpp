@@ -94,11 +94,6 @@ protected:
 
     void SetUp() override { set_client_size(200, 200); }
 
-    void TearDown() override {
-        // The page must not keep pointers to this test's nodes.
-        tree->rebuild_page_rows();
-    }
-
     void set_client_size(int width, int height) {
         RECT outer, client;
         GetWindowRect(tree->handle, &outer);
@@ -115,9 +110,10 @@ protected:
         return r;
     }
 
+    // The rows painted as the pane paints its page, in a pane of its client size.
     picture_t paint(const std::vector<row_t>& rows) {
         nodes.clear();
-        tree->page_rows.clear();
+        std::vector<const tree_node_t*> page;
         for (std::size_t i = 0; i < rows.size(); ++i) {
             tree_node_t& n = *nodes.emplace_back(std::make_unique<tree_node_t>());
             n.depth = rows[i].depth;
@@ -125,11 +121,14 @@ protected:
             n.current = rows[i].look == look_t::current || rows[i].look == look_t::current_pinned;
             n.pinned = rows[i].look == look_t::pinned || rows[i].look == look_t::current_pinned;
             n.name = new_task_string(rows[i].name);
-            tree->page_rows.push_back(&n);
+            page.push_back(&n);
         }
-        tree->paint();
         const RECT r = client();
-        return picture_t(tree->surface.mem_dc, r.right, r.bottom);
+        dib_t surface(r.right, r.bottom);
+        SelectObject(surface.dc, g_font.get());
+        SetBkMode(surface.dc, TRANSPARENT);
+        paint_rows(surface.dc, r.right, r.bottom, BASE_DPI, page, nullptr, 0);
+        return picture_t(surface.dc, r.right, r.bottom);
     }
 
     // Every pixel of row i as the row's shapes leave it; a named row's name box is
@@ -172,7 +171,11 @@ TEST_F(TreePaintTest, AnEmptyPageIsPlainWhite) {
     paint({{0, false, look_t::current}, {1, true, look_t::pinned}, {2}});
     const picture_t p = paint({});
     expect_white_below(p, 0);
-    // The whole pane is invalidated for the copy to the screen.
+    // The pane paints its page anew (here, laid out again) and invalidates the whole of it
+    // for the copy to the screen.
+    ValidateRect(tree->handle, nullptr);
+    const RECT before = client();
+    tree->resize(before.right, before.bottom);
     RECT update{};
     ASSERT_TRUE(GetUpdateRect(tree->handle, &update, FALSE));
     const RECT r = client();

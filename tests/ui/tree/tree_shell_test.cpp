@@ -56,22 +56,22 @@ TEST(TreeShell, FilesDroppedOnARowGoIntoThatFolderMovedOrWithCtrlCopied) {
     SHGetDesktopFolder(&desktop);
     const task_idlist zdrop = parse_display_name(desktop.Get(), L"C:\\zdrop");
     ASSERT_TRUE(zdrop);
-    tree->show_folder(zdrop.get());
+    tree->model().show_folder(zdrop.get());
     // Its row is the last; opened, its one subfolder comes after it.
-    ASSERT_GE(tree->page_rows.size(), 2u);
-    const int depth = tree->page_rows.back()->depth;
-    const int row = int(tree->page_rows.size()) - 1;
+    ASSERT_GE(tree->page().size(), 2u);
+    const int depth = tree->page().back()->depth;
+    const int row = int(tree->page().size()) - 1;
     tree->on_message(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10 * depth + 5, 20 * row + 10));
     tree->on_message(WM_LBUTTONUP, 0, MAKELPARAM(10 * depth + 5, 20 * row + 10));
-    ASSERT_EQ(tree->page_rows.size(), std::size_t(row) + 2);
+    ASSERT_EQ(tree->page().size(), std::size_t(row) + 2);
     POINT into{60, 20 * (row + 1) + 10};
     ClientToScreen(tree->handle, &into);
-    ASSERT_EQ(tree->row_at(into), tree->page_rows.back());
+    ASSERT_EQ(tree->row_at(into), tree->page().back());
 
     const ComPtr<IDataObject> a = dragged_file(L"C:\\zdrop", L"a.txt");
     ASSERT_TRUE(a);
     DWORD effect = DROPEFFECT_MOVE | DROPEFFECT_COPY;
-    tree->drop(a.Get(), MK_LBUTTON, into, &effect);
+    tree->shell().drop(a.Get(), MK_LBUTTON, into, &effect);
     pump_until([] { return exists(L"C:\\zdrop\\into\\a.txt"); }, 3000);
     EXPECT_TRUE(exists(L"C:\\zdrop\\into\\a.txt"));
     EXPECT_FALSE(exists(L"C:\\zdrop\\a.txt")) << "moved";
@@ -79,7 +79,7 @@ TEST(TreeShell, FilesDroppedOnARowGoIntoThatFolderMovedOrWithCtrlCopied) {
     const ComPtr<IDataObject> b = dragged_file(L"C:\\zdrop", L"b.txt");
     ASSERT_TRUE(b);
     effect = DROPEFFECT_MOVE | DROPEFFECT_COPY;
-    tree->drop(b.Get(), MK_LBUTTON | MK_CONTROL, into, &effect);
+    tree->shell().drop(b.Get(), MK_LBUTTON | MK_CONTROL, into, &effect);
     pump_until([] { return exists(L"C:\\zdrop\\into\\b.txt"); }, 3000);
     EXPECT_TRUE(exists(L"C:\\zdrop\\into\\b.txt"));
     EXPECT_TRUE(exists(L"C:\\zdrop\\b.txt")) << "copied";

@@ -21,19 +21,27 @@ std::wstring name_of(const tree_node_t* node) {
     return node->name ? node->name.get() : L"(null)";
 }
 
-names_t names(const std::vector<tree_node_t*>& nodes) {
+names_t names(const std::vector<const tree_node_t*>& nodes) {
     names_t out;
     for (const tree_node_t* n : nodes) out.push_back(name_of(n));
     return out;
 }
 
+// Every node the tree knows, pre-order, collapsed subtrees included.
+std::vector<const tree_node_t*> known(const tree_node_t& root) {
+    std::vector<const tree_node_t*> nodes{&root};
+    for (const tree_node_t* c = root.first_child.get(); c; c = c->next_sibling.get())
+        for (const tree_node_t* n : known(*c)) nodes.push_back(n);
+    return nodes;
+}
+
 // The node of a fake folder, found by following names down from the root.
-tree_node_t* node_of(tree_node_t& root, const fake_folder_t* folder) {
+const tree_node_t* node_of(const tree_node_t& root, const fake_folder_t* folder) {
     std::vector<const fake_folder_t*> path;
     for (; folder && folder->parent; folder = folder->parent) path.push_back(folder);
-    tree_node_t* node = &root;
+    const tree_node_t* node = &root;
     for (auto it = path.rbegin(); node && it != path.rend(); ++it) {
-        tree_node_t* c = node->first_child.get();
+        const tree_node_t* c = node->first_child.get();
         while (c && name_of(c) != (*it)->name) c = c->next_sibling.get();
         node = c;
     }
@@ -62,7 +70,7 @@ protected:
     void SetUp() override {
         b2->add(L"B3");
         tree->resize(200, 400);
-        attach_tree(*tree, shell);
+        attach_tree(tree->model(), shell);
         shell.clear_counts();
     }
 
@@ -71,12 +79,14 @@ protected:
     }
 
     // A node the test needs: missing, it fails the test instead of crashing the process.
-    tree_node_t* node(const fake_folder_t* folder) {
-        if (tree_node_t* found = node_of(tree->root, folder)) return found;
+    const tree_node_t* node(const fake_folder_t* folder) {
+        if (const tree_node_t* found = node_of(root(), folder)) return found;
         throw std::runtime_error("no node for a folder the test needs");
     }
 
-    void show(const id_bytes_t& list) { tree->show_folder(as_list(list)); }
+    tree_model_t& folders() { return tree->model(); }
+    const tree_node_t& root() { return folders().root(); }
+    void show(const id_bytes_t& list) { folders().show_folder(as_list(list)); }
 
     // Finding B2 by its IDs from fresh counts enumerates the root and the folders on the
     // way; not B2 itself, nor any other.
@@ -89,14 +99,14 @@ protected:
 
     names_t current_names() {
         names_t out;
-        for (tree_node_t* n : tree->all_nodes)
+        for (const tree_node_t* n : known(root()))
             if (n->current) out.push_back(name_of(n));
         return out;
     }
 
     names_t pinned_names() {
         names_t out;
-        for (tree_node_t* n : tree->all_nodes)
+        for (const tree_node_t* n : known(root()))
             if (n->pinned) out.push_back(name_of(n));
         return out;
     }
@@ -107,16 +117,29 @@ protected:
         return client.right;
     }
 
-    // A click: the press, then the release at the same place.
+    // The reads a press started, come back: on a busy machine a read of the fake's may
+    // outlast what a press waits for. A second at most, for the folders made slow.
+    void settle() {
+        pump_until(
+            [&] {
+                for (const tree_node_t* n : known(root()))
+                    if (n->reading) return false;
+                return true;
+            },
+            1000);
+    }
+
+    // A click: the press, then the release at the same place, and what it read.
     void click(int x, int y) {
         tree->on_message(WM_LBUTTONDOWN, MK_LBUTTON, at(x, y));
         tree->on_message(WM_LBUTTONUP, 0, at(x, y));
+        settle();
     }
 
     // A click on the glyph of the node's row.
     void click_glyph(const tree_node_t* n) {
-        for (std::size_t i = 0; i < tree->page_rows.size(); ++i)
-            if (tree->page_rows[i] == n) return click(10 * n->depth + 5, 20 * int(i) + 10);
+        for (std::size_t i = 0; i < tree->page().size(); ++i)
+            if (tree->page()[i] == n) return click(10 * n->depth + 5, 20 * int(i) + 10);
         ADD_FAILURE() << "no row for " << name_of(n);
     }
 
@@ -131,16 +154,15 @@ protected:
 };
 
 TEST_F(TreeViewTest, AFolderThreeLevelsDownIsFoundByIdsAndListedAloneUnderTheRoot) {
-    tree->scroll_info.nPos = 0;
     show(absolute_list(b2));
 
     EXPECT_EQ(current_names(), names_t{L"B2"});
     EXPECT_EQ(node(b2)->depth, 3);
-    EXPECT_EQ(names(tree->visible_rows), (names_t{L"Desktop", L"B2"}));
-    EXPECT_EQ(names(tree->page_rows), (names_t{L"Desktop", L"B2"}));
-    EXPECT_EQ(names(tree->all_nodes), (names_t{L"Desktop", L"A", L"B", L"B1", L"B2", L"C"}));
-    for (const tree_node_t* n : tree->all_nodes) EXPECT_FALSE(n->expanded) << name_of(n);
-    EXPECT_EQ(tree->scroll_info.nPos, 0);
+    EXPECT_EQ(names(tree->listed()), (names_t{L"Desktop", L"B2"}));
+    EXPECT_EQ(names(tree->page()), (names_t{L"Desktop", L"B2"}));
+    EXPECT_EQ(names(known(root())), (names_t{L"Desktop", L"A", L"B", L"B1", L"B2", L"C"}));
+    for (const tree_node_t* n : known(root())) EXPECT_FALSE(n->expanded) << name_of(n);
+    EXPECT_EQ(tree->position(), 0);
     expect_enumerated_on_the_way_to_b2();
 
     // A top-level folder: the root only.
@@ -149,7 +171,7 @@ TEST_F(TreeViewTest, AFolderThreeLevelsDownIsFoundByIdsAndListedAloneUnderTheRoo
     EXPECT_EQ(current_names(), names_t{L"C"});
     EXPECT_EQ(shell.root->enumerations, 1);
     EXPECT_EQ(shell.enumerations(), 1);
-    EXPECT_EQ(names(tree->visible_rows), (names_t{L"Desktop", L"C"}));
+    EXPECT_EQ(names(tree->listed()), (names_t{L"Desktop", L"C"}));
 }
 
 TEST_F(TreeViewTest, TheDesktopMarksTheRootAndEnumeratesNothing) {
@@ -159,17 +181,17 @@ TEST_F(TreeViewTest, TheDesktopMarksTheRootAndEnumeratesNothing) {
 
     show(make_list({}));
 
-    EXPECT_TRUE(tree->root.current);
+    EXPECT_TRUE(root().current);
     EXPECT_EQ(current_names(), names_t{L"Desktop"});
     EXPECT_EQ(shell.enumerations(), 0);
-    EXPECT_EQ(names(tree->visible_rows), names_t{L"Desktop"});
+    EXPECT_EQ(names(tree->listed()), names_t{L"Desktop"});
 }
 
 TEST_F(TreeViewTest, OnlyTheLatestFolderIsCurrent) {
     show(absolute_list(b2));
     show(absolute_list(a1));
     EXPECT_EQ(current_names(), names_t{L"A1"});
-    EXPECT_EQ(names(tree->visible_rows), (names_t{L"Desktop", L"A1"}));
+    EXPECT_EQ(names(tree->listed()), (names_t{L"Desktop", L"A1"}));
 }
 
 TEST_F(TreeViewTest, AFolderWhoseIdsDifferIsFoundByItsNames) {
@@ -181,8 +203,8 @@ TEST_F(TreeViewTest, AFolderWhoseIdsDifferIsFoundByItsNames) {
 
     EXPECT_EQ(current_names(), names_t{L"B2"});
     EXPECT_EQ(node(b2)->depth, 3);
-    EXPECT_EQ(names(tree->visible_rows), (names_t{L"Desktop", L"B2"}));
-    for (const tree_node_t* n : tree->all_nodes) EXPECT_FALSE(n->expanded) << name_of(n);
+    EXPECT_EQ(names(tree->listed()), (names_t{L"Desktop", L"B2"}));
+    for (const tree_node_t* n : known(root())) EXPECT_FALSE(n->expanded) << name_of(n);
     // The name pass starts again at the root and enumerates its way down once more.
     EXPECT_EQ(b->enumerations, 2);
     EXPECT_EQ(b1->enumerations, 1);
@@ -218,7 +240,7 @@ TEST_F(TreeViewTest, TheNamePassWantsTheSameNameExactly) {
         b2->absolute_name = k.desktop_name;
         show(list);
         EXPECT_EQ(current_names(), names_t{}) << "the old mark is gone, no new one";
-        EXPECT_EQ(names(tree->visible_rows), names_t{L"Desktop"});
+        EXPECT_EQ(names(tree->listed()), names_t{L"Desktop"});
     }
 
     // A folder the namespace does not know at all: no name to seek.
@@ -228,51 +250,82 @@ TEST_F(TreeViewTest, TheNamePassWantsTheSameNameExactly) {
 }
 
 TEST_F(TreeViewTest, PinningAPathFollowsIdsThenNamesAndExpandsNothing) {
-    tree->pin_path(as_list(absolute_list(b2)));
-    rebuild_tree(*tree);
+    folders().set_pin(as_list(absolute_list(b2)), true);
     EXPECT_EQ(pinned_names(), names_t{L"B2"});
-    EXPECT_EQ(names(tree->visible_rows), (names_t{L"Desktop", L"B2"}));
-    for (const tree_node_t* n : tree->all_nodes) EXPECT_FALSE(n->expanded) << name_of(n);
+    EXPECT_EQ(names(tree->listed()), (names_t{L"Desktop", L"B2"}));
+    for (const tree_node_t* n : known(root())) EXPECT_FALSE(n->expanded) << name_of(n);
     expect_enumerated_on_the_way_to_b2();
 
     shell.clear_counts();
-    tree->pin_path(as_list(make_list({})));
-    EXPECT_TRUE(tree->root.pinned);
+    folders().set_pin(as_list(make_list({})), true);
+    EXPECT_TRUE(root().pinned);
     EXPECT_EQ(shell.enumerations(), 0);
 
     // Gone: nothing is pinned. Saved under other IDs, as a folder written into since
     // comes back: found by its names.
     b1->add_alias(item("other B1"));
-    tree->pin_path(as_list(make_list({c->id, item("gone")})));
-    rebuild_tree(*tree);
+    folders().set_pin(as_list(make_list({c->id, item("gone")})), true);
     EXPECT_EQ(pinned_names(), (names_t{L"Desktop", L"B2"}));
-    tree->pin_path(as_list(make_list({b->id, item("other B1")})));
-    rebuild_tree(*tree);
+    EXPECT_TRUE(folders().pending_pins().empty()) << "gone, not out of reach";
+    folders().set_pin(as_list(make_list({b->id, item("other B1")})), true);
     EXPECT_EQ(pinned_names(), (names_t{L"Desktop", L"B1", L"B2"}));
 }
 
 TEST_F(TreeViewTest, PinsComeBackWithoutReadingAFolderAndFollowWhatReadsFind) {
-    // B1 now spelled otherwise by its parent.
+    // A1 and B1 now spelled otherwise by their parents; B1's old spelling is pinned beside
+    // a pin below it spelled the new way.
+    a1->add_alias(item("A1 as it was"));
     b1->add_alias(item("B1 as it was"));
+    const id_bytes_t old_a1 = make_list({a->id, item("A1 as it was")});
     const id_bytes_t old_b1 = make_list({b->id, item("B1 as it was")});
-    const std::vector<pin_outcome_t> outcomes = tree->load_expanded(
-        {make_list({b->id, b1->id, b2->id}), make_list({a->id, a1->id}), make_list({}), old_b1});
+    const std::vector<pin_outcome_t> outcomes = folders().load_expanded(
+        {make_list({b->id, b1->id, b2->id}), old_a1, make_list({}), old_b1});
     EXPECT_EQ(shell.enumerations(), 0) << "a start with pins reads no folder";
-    EXPECT_EQ(pinned_names(), (names_t{L"Desktop", L"B2", L"B1", L"A1"}));
+    EXPECT_EQ(pinned_names(), (names_t{L"Desktop", L"B1", L"B2", L"A1"}));
     ASSERT_EQ(outcomes.size(), 4u);
     EXPECT_EQ(outcomes[0].shown_as, absolute_list(b2));
+    EXPECT_EQ(outcomes[1].shown_as, old_a1);
     EXPECT_EQ(outcomes[2].shown_as, make_list({}));
-    EXPECT_EQ(outcomes[3].shown_as, old_b1);
+    EXPECT_EQ(outcomes[3].shown_as, absolute_list(b1)) << "one folder, one node, one spelling";
     for (const pin_outcome_t& o : outcomes) EXPECT_FALSE(o.unreachable);
 
-    // B read: B1 is the folder its parent now spells otherwise; the pin follows it.
+    // A read: A1 is the folder its parent now spells otherwise; the pin follows it.
     click(5, 10);
+    click_glyph(node(a));
+    EXPECT_TRUE(node(a1)->pinned);
+    ASSERT_EQ(home.pins_moved.size(), 1u);
+    EXPECT_EQ(home.pins_moved[0], std::make_pair(old_a1, absolute_list(a1)));
+    // B read: spelled as the tree spells it already, nothing moves.
     click_glyph(node(b));
     EXPECT_TRUE(node(b1)->pinned);
     EXPECT_TRUE(node(b2)->pinned) << "what lies below a folder kept stays";
-    ASSERT_EQ(home.pins_moved.size(), 1u);
-    EXPECT_EQ(home.pins_moved[0], std::make_pair(old_b1, absolute_list(b1)));
+    EXPECT_EQ(home.pins_moved.size(), 1u);
     EXPECT_TRUE(home.pins_changed.empty()) << "no pin lost";
+}
+
+TEST_F(TreeViewTest, AFolderRenamedInPlaceKeepsItsPinUnderTheNameItGot) {
+    // The file system drops a trailing dot: typed "kept.", the folder is named "kept".
+    click(5, 10);
+    folders().toggle_pin(node(c));
+    show(absolute_list(c));
+    const id_bytes_t was = absolute_list(c);
+    home.pins_changed.clear();
+
+    tree->shell().start_rename(node(c));
+    const HWND box = FindWindowExW(tree->handle, nullptr, L"EDIT", nullptr);
+    ASSERT_NE(box, nullptr);
+    SetWindowTextW(box, L"kept.");
+    SendMessageW(box, WM_KEYDOWN, VK_RETURN, 0);
+
+    ASSERT_EQ(c->name, L"kept");
+    EXPECT_EQ(pinned_names(), names_t{L"kept"});
+    EXPECT_TRUE(home.pins_changed.empty()) << "no pin lost";
+    ASSERT_EQ(home.pins_moved.size(), 1u);
+    EXPECT_EQ(home.pins_moved[0], std::make_pair(was, absolute_list(c)));
+    // The browser, which shows it, follows it there.
+    EXPECT_TRUE(pump_until([&] { return !home.browsed.empty(); }, 2000));
+    EXPECT_EQ(home.browsed, std::vector<id_bytes_t>{absolute_list(c)});
+    EXPECT_EQ(current_names(), names_t{L"kept"});
 }
 
 TEST_F(TreeViewTest, APinOutOfReachIsKeptUntilItComesBackAGoneOneGoesWhenItsFolderIsRead) {
@@ -283,14 +336,14 @@ TEST_F(TreeViewTest, APinOutOfReachIsKeptUntilItComesBackAGoneOneGoesWhenItsFold
     const id_bytes_t on_stick = absolute_list(photos);
     const id_bytes_t deleted = make_list({a->id, item("deleted")});
     drives->remove(L"Stick");
-    tree->load_expanded({on_stick, deleted});
+    folders().load_expanded({on_stick, deleted});
     click(5, 10); // the desktop read: A, B, C, Drives
 
     // Read and without them: the stick's folder stays pinned for later, the deleted one
     // goes.
     click_glyph(node(drives));
     click_glyph(node(a));
-    EXPECT_EQ(tree->pending_pins, std::vector<byte_list>{on_stick});
+    EXPECT_EQ(folders().pending_pins(), std::vector<byte_list>{on_stick});
     EXPECT_EQ(home.pins_changed, (std::vector<test_host_t::pin_change_t>{{deleted, false}}));
     EXPECT_EQ(pinned_names(), names_t{});
 
@@ -299,68 +352,68 @@ TEST_F(TreeViewTest, APinOutOfReachIsKeptUntilItComesBackAGoneOneGoesWhenItsFold
     click_glyph(node(drives));
     click_glyph(node(drives));
     EXPECT_EQ(pinned_names(), names_t{L"Photos"});
-    EXPECT_TRUE(tree->pending_pins.empty());
+    EXPECT_TRUE(folders().pending_pins().empty());
 }
 
 TEST_F(TreeViewTest, PinsSetOrClearedElsewhereFollowHere) {
-    tree->set_pin(as_list(absolute_list(b2)), true);
+    folders().set_pin(as_list(absolute_list(b2)), true);
     EXPECT_EQ(pinned_names(), names_t{L"B2"});
-    EXPECT_EQ(names(tree->visible_rows), (names_t{L"Desktop", L"B2"}));
+    EXPECT_EQ(names(tree->listed()), (names_t{L"Desktop", L"B2"}));
     shell.clear_counts();
-    tree->set_pin(as_list(absolute_list(b2)), false);
+    folders().set_pin(as_list(absolute_list(b2)), false);
     EXPECT_EQ(pinned_names(), names_t{});
-    EXPECT_EQ(names(tree->visible_rows), names_t{L"Desktop"});
+    EXPECT_EQ(names(tree->listed()), names_t{L"Desktop"});
     EXPECT_EQ(shell.enumerations(), 0) << "a pin cleared is found among the known folders";
 }
 
 TEST_F(TreeViewTest, GlyphPressesExpandAndCollapse) {
     // Row 0 is the root, depth 0: its glyph zone is x 0 to 19.
     click(0, 10);
-    EXPECT_TRUE(tree->root.expanded);
-    EXPECT_EQ(names(tree->page_rows), (names_t{L"Desktop", L"A", L"B", L"C"}));
+    EXPECT_TRUE(root().expanded);
+    EXPECT_EQ(names(tree->page()), (names_t{L"Desktop", L"A", L"B", L"C"}));
     EXPECT_EQ(shell.root->enumerations, 1);
     EXPECT_EQ(shell.enumerations(), 1);
 
     click(19, 10);
-    EXPECT_FALSE(tree->root.expanded);
-    EXPECT_EQ(names(tree->page_rows), (names_t{L"Desktop"}));
+    EXPECT_FALSE(root().expanded);
+    EXPECT_EQ(names(tree->page()), (names_t{L"Desktop"}));
     // A double click arrives as two presses: expanded, then collapsed again.
     click(5, 10);
     click(5, 10);
-    EXPECT_FALSE(tree->root.expanded);
-    EXPECT_EQ(names(tree->page_rows), (names_t{L"Desktop"}));
+    EXPECT_FALSE(root().expanded);
+    EXPECT_EQ(names(tree->page()), (names_t{L"Desktop"}));
     EXPECT_EQ(shell.root->enumerations, 2) << "every expansion enumerates";
 
     // B, row 2 at depth 1: glyph zone x 10 to 29. x 9 is in no zone.
     click(5, 10);
-    ASSERT_EQ(name_of(tree->page_rows.at(2)), L"B");
+    ASSERT_EQ(name_of(tree->page().at(2)), L"B");
     click(9, 50);
     EXPECT_FALSE(node(b)->expanded);
     click(10, 50);
     EXPECT_TRUE(node(b)->expanded);
-    EXPECT_EQ(names(tree->page_rows), (names_t{L"Desktop", L"A", L"B", L"B1", L"C"}));
+    EXPECT_EQ(names(tree->page()), (names_t{L"Desktop", L"A", L"B", L"B1", L"C"}));
     click(20, 70); // B1's glyph, depth 2
-    EXPECT_EQ(names(tree->page_rows), (names_t{L"Desktop", L"A", L"B", L"B1", L"B2", L"C"}));
+    EXPECT_EQ(names(tree->page()), (names_t{L"Desktop", L"A", L"B", L"B1", L"B2", L"C"}));
     click(29, 50);
     EXPECT_FALSE(node(b)->expanded);
     EXPECT_FALSE(node(b1)->expanded) << "collapsing takes the whole subtree";
-    EXPECT_EQ(names(tree->page_rows), (names_t{L"Desktop", L"A", L"B", L"C"}));
+    EXPECT_EQ(names(tree->page()), (names_t{L"Desktop", L"A", L"B", L"C"}));
     click(29, 50);
-    EXPECT_EQ(names(tree->page_rows), (names_t{L"Desktop", L"A", L"B", L"B1", L"C"}))
+    EXPECT_EQ(names(tree->page()), (names_t{L"Desktop", L"A", L"B", L"B1", L"C"}))
         << "one level only";
 }
 
 TEST_F(TreeViewTest, AFolderThatCannotBeReadStillExpands) {
     click(5, 10);
     click(15, 50); // B
-    ASSERT_EQ(names(tree->page_rows), (names_t{L"Desktop", L"A", L"B", L"B1", L"C"}));
+    ASSERT_EQ(names(tree->page()), (names_t{L"Desktop", L"A", L"B", L"B1", L"C"}));
     click(15, 50);
 
     // Not bound: the children it had.
     b->fail_bind = true;
     click(15, 50);
     EXPECT_TRUE(node(b)->expanded);
-    EXPECT_EQ(names(tree->page_rows), (names_t{L"Desktop", L"A", L"B", L"B1", L"C"}));
+    EXPECT_EQ(names(tree->page()), (names_t{L"Desktop", L"A", L"B", L"B1", L"C"}));
     click(15, 50);
 
     // Not enumerated: the children it had too, the row marked as not read.
@@ -369,7 +422,7 @@ TEST_F(TreeViewTest, AFolderThatCannotBeReadStillExpands) {
     click(15, 50);
     EXPECT_TRUE(node(b)->expanded);
     EXPECT_TRUE(node(b)->unreadable);
-    EXPECT_EQ(names(tree->page_rows), (names_t{L"Desktop", L"A", L"B", L"B1", L"C"}));
+    EXPECT_EQ(names(tree->page()), (names_t{L"Desktop", L"A", L"B", L"B1", L"C"}));
     // Expanding again tries again.
     b->fail_enum = enum_failure_t::none;
     click(15, 50);
@@ -378,38 +431,38 @@ TEST_F(TreeViewTest, AFolderThatCannotBeReadStillExpands) {
 }
 
 TEST_F(TreeViewTest, CollapsingKeepsPinnedAndCurrentDescendantsListed) {
-    tree->pin_path(as_list(absolute_list(b2)));
+    folders().set_pin(as_list(absolute_list(b2)), true);
     show(absolute_list(a1));
-    click_glyph(&tree->root);
+    click_glyph(&root());
     click_glyph(node(b));
     click_glyph(node(b1));
-    ASSERT_EQ(names(tree->page_rows), (names_t{L"Desktop", L"A", L"A1", L"B", L"B1", L"B2", L"C"}));
+    ASSERT_EQ(names(tree->page()), (names_t{L"Desktop", L"A", L"A1", L"B", L"B1", L"B2", L"C"}));
 
     click(5, 10);
 
-    EXPECT_EQ(names(tree->page_rows), (names_t{L"Desktop", L"A1", L"B2"}));
+    EXPECT_EQ(names(tree->page()), (names_t{L"Desktop", L"A1", L"B2"}));
     // Under the root's glyph press the rows sit at their own depth.
-    EXPECT_EQ(tree->page_rows.at(1)->depth, 2);
-    EXPECT_EQ(tree->page_rows.at(2)->depth, 3);
+    EXPECT_EQ(tree->page().at(1)->depth, 2);
+    EXPECT_EQ(tree->page().at(2)->depth, 3);
 }
 
 TEST_F(TreeViewTest, APinPressTogglesThePinAndSavesItAtOnce) {
     click(5, 10);
     const int r = right();
-    ASSERT_EQ(name_of(tree->page_rows.at(3)), L"C");
+    ASSERT_EQ(name_of(tree->page().at(3)), L"C");
 
     click(r - 21, 70); // the pin zone's left end
     EXPECT_TRUE(node(c)->pinned);
     EXPECT_EQ(home.pins_changed,
               (std::vector<test_host_t::pin_change_t>{{absolute_list(c), true}}));
     click(5, 10);
-    EXPECT_EQ(names(tree->page_rows), (names_t{L"Desktop", L"C"}));
+    EXPECT_EQ(names(tree->page()), (names_t{L"Desktop", L"C"}));
 
     click(r - 1, 30); // right of the pin zone
     EXPECT_TRUE(node(c)->pinned);
     click(r - 2, 30); // its right end
     EXPECT_FALSE(node(c)->pinned);
-    EXPECT_EQ(names(tree->page_rows), names_t{L"Desktop"});
+    EXPECT_EQ(names(tree->page()), names_t{L"Desktop"});
     ASSERT_EQ(home.pins_changed.size(), 2u);
     EXPECT_EQ(home.pins_changed[1], (test_host_t::pin_change_t{absolute_list(c), false}));
 
@@ -427,8 +480,8 @@ TEST_F(TreeViewTest, APressBelowTheLastRowOnlyTakesTheFocus) {
         click(x, 399);
     }
     EXPECT_EQ(GetFocus(), tree->handle);
-    EXPECT_FALSE(tree->root.expanded);
-    EXPECT_FALSE(tree->root.pinned);
+    EXPECT_FALSE(root().expanded);
+    EXPECT_FALSE(root().pinned);
     EXPECT_EQ(shell.enumerations(), 0);
     EXPECT_TRUE(home.pins_changed.empty());
     EXPECT_TRUE(home.browsed.empty());
@@ -438,49 +491,52 @@ TEST_F(TreeViewTest, InAPaneTooNarrowForNamesAPressCanHitGlyphAndPinAtOnce) {
     // Client width 30: glyph zone 0 to 19, pin zone 9 to 28, no name zone.
     set_client_width(30, 400);
     click(12, 10);
-    EXPECT_TRUE(tree->root.expanded);
-    EXPECT_TRUE(tree->root.pinned);
-    EXPECT_EQ(names(tree->page_rows), (names_t{L"Desktop", L"A", L"B", L"C"}));
+    EXPECT_TRUE(root().expanded);
+    EXPECT_TRUE(root().pinned);
+    EXPECT_EQ(names(tree->page()), (names_t{L"Desktop", L"A", L"B", L"C"}));
     EXPECT_EQ(home.pins_changed.back(), (test_host_t::pin_change_t{make_list({}), true}));
 
     // The glyph zone ends before x 20, the pin zone before x 29.
     click(20, 10);
-    EXPECT_TRUE(tree->root.expanded);
-    EXPECT_FALSE(tree->root.pinned);
+    EXPECT_TRUE(root().expanded);
+    EXPECT_FALSE(root().pinned);
     click(29, 10);
-    EXPECT_TRUE(tree->root.expanded);
-    EXPECT_FALSE(tree->root.pinned);
+    EXPECT_TRUE(root().expanded);
+    EXPECT_FALSE(root().pinned);
 }
 
 TEST_F(TreeViewTest, TheKeyboardMovesAFocusRowOpensFoldersBrowsesAndPins) {
-    const auto key = [&](WPARAM k) { tree->on_message(WM_KEYDOWN, k, 0); };
+    const auto key = [&](WPARAM k) {
+        tree->on_message(WM_KEYDOWN, k, 0);
+        settle();
+    };
     SetFocus(tree->handle);
-    ASSERT_EQ(tree->focus_node, &tree->root);
+    ASSERT_EQ(tree->focus(), &root());
     key(VK_RIGHT);
-    EXPECT_EQ(names(tree->visible_rows), (names_t{L"Desktop", L"A", L"B", L"C"}));
+    EXPECT_EQ(names(tree->listed()), (names_t{L"Desktop", L"A", L"B", L"C"}));
     key(VK_DOWN);
     key(VK_DOWN);
-    EXPECT_EQ(tree->focus_node, node(b));
+    EXPECT_EQ(tree->focus(), node(b));
     key(VK_RIGHT); // opens B
     key(VK_RIGHT); // into its first child
-    EXPECT_EQ(tree->focus_node, node(b1));
+    EXPECT_EQ(tree->focus(), node(b1));
     key(VK_LEFT); // B1 is closed: up to B
-    EXPECT_EQ(tree->focus_node, node(b));
+    EXPECT_EQ(tree->focus(), node(b));
     key(VK_RETURN);
     EXPECT_EQ(home.browsed, std::vector<id_bytes_t>{absolute_list(b)});
     EXPECT_TRUE(node(b)->current);
     key(VK_END);
-    EXPECT_EQ(tree->focus_node, node(c));
+    EXPECT_EQ(tree->focus(), node(c));
     key(VK_HOME);
-    EXPECT_EQ(tree->focus_node, &tree->root);
+    EXPECT_EQ(tree->focus(), &root());
 
     // Letters jump to the next row that starts with them, in any case.
     tree->on_message(WM_CHAR, L'c', 0);
-    EXPECT_EQ(tree->focus_node, node(c));
-    tree->typed_at -= 2000; // a pause: the next letter starts a new name
+    EXPECT_EQ(tree->focus(), node(c));
+    Sleep(1100); // a pause: the next letter starts a new name
     tree->on_message(WM_CHAR, L'B', 0);
     tree->on_message(WM_CHAR, L'1', 0);
-    EXPECT_EQ(tree->focus_node, node(b1)) << "two letters typed together spell one name";
+    EXPECT_EQ(tree->focus(), node(b1)) << "two letters typed together spell one name";
 
     // Ctrl+P pins the focus row.
     BYTE keys[256] = {};
@@ -496,7 +552,7 @@ TEST_F(TreeViewTest, TheKeyboardMovesAFocusRowOpensFoldersBrowsesAndPins) {
 
 TEST_F(TreeViewTest, AScreenReaderSeesTheListedRowsWithTheirStates) {
     show(absolute_list(b2));
-    click_glyph(&tree->root);
+    click_glyph(&root());
     SetFocus(tree->handle);
     tree->on_message(WM_KEYDOWN, VK_DOWN, 0);
     const LRESULT result = tree->on_message(WM_GETOBJECT, 0, OBJID_CLIENT);
@@ -506,9 +562,9 @@ TEST_F(TreeViewTest, AScreenReaderSeesTheListedRowsWithTheirStates) {
               S_OK);
     LONG count = 0;
     ASSERT_EQ(outline->get_accChildCount(&count), S_OK);
-    ASSERT_EQ(count, LONG(tree->visible_rows.size()));
+    ASSERT_EQ(count, LONG(tree->listed().size()));
     for (LONG i = 0; i < count; ++i) {
-        const tree_node_t* row = tree->visible_rows[i];
+        const tree_node_t* row = tree->listed()[i];
         SCOPED_TRACE(name_of(row));
         VARIANT child{};
         child.vt = VT_I4;
@@ -524,7 +580,7 @@ TEST_F(TreeViewTest, AScreenReaderSeesTheListedRowsWithTheirStates) {
         EXPECT_EQ((state.lVal & STATE_SYSTEM_EXPANDED) != 0, row->expanded);
         EXPECT_EQ((state.lVal & STATE_SYSTEM_COLLAPSED) != 0, !row->expanded);
         EXPECT_EQ((state.lVal & STATE_SYSTEM_SELECTED) != 0, row->current);
-        EXPECT_EQ((state.lVal & STATE_SYSTEM_FOCUSED) != 0, row == tree->focus_node);
+        EXPECT_EQ((state.lVal & STATE_SYSTEM_FOCUSED) != 0, row == tree->focus());
     }
     // The tree goes; a reader still holding its object gets an error, not a crash.
     pane.reset();
@@ -537,31 +593,28 @@ TEST_F(TreeViewTest, ASlowFolderNeverHoldsTheWindowAndLandsWhereItBelongsUnlessC
     b->delay_ms = 5000;
     c->delay_ms = 5000;
     c->add(L"C1");
-    const ULONGLONG clicked = GetTickCount64();
     click_glyph(node(b));
     click_glyph(node(c));
-    EXPECT_LT(GetTickCount64() - clicked, 1000u) << "a press waits a moment at most";
-    EXPECT_TRUE(node(b)->reading);
+    EXPECT_TRUE(node(b)->reading) << "a press does not wait for the read";
     EXPECT_EQ(node(b)->first_child, nullptr) << "nothing known of B yet";
     click_glyph(node(c)); // closed again while it is read
 
-    // The window goes on answering meanwhile: a message posted now is handled at once.
+    // The window goes on answering meanwhile: a message posted now is handled while the
+    // read goes on (how soon is the benchmark's to say).
     constexpr UINT PROBE = WM_USER + 77;
-    const ULONGLONG posted = GetTickCount64();
     PostMessageW(home.parent, PROBE, 0, 0);
     MSG msg;
     EXPECT_TRUE(pump_until(
-        [&] { return !PeekMessageW(&msg, home.parent, PROBE, PROBE, PM_NOREMOVE); }, 1000));
-    EXPECT_LT(GetTickCount64() - posted, 100u);
+        [&] { return !PeekMessageW(&msg, home.parent, PROBE, PROBE, PM_NOREMOVE); }, 4000));
     EXPECT_TRUE(node(b)->reading) << "still reading";
 
     ASSERT_TRUE(pump_until([&] { return !node(b)->reading && !node(c)->reading; }, 15000));
-    EXPECT_EQ(names(tree->visible_rows), (names_t{L"Desktop", L"A", L"B", L"B1", L"C"}));
+    EXPECT_EQ(names(tree->listed()), (names_t{L"Desktop", L"A", L"B", L"B1", L"C"}));
     EXPECT_EQ(node(c)->first_child, nullptr) << "a folder closed meanwhile takes nothing";
 }
 
 TEST_F(TreeViewTest, InsideAHiddenFolderTheRowsOnTheWayShowWhateverTheSetting) {
-    ASSERT_FALSE(tree->show_hidden);
+    ASSERT_FALSE(tree->hidden_shown());
     fake_folder_t* secret = b->add(L"Secret");
     secret->hidden = true;
     fake_folder_t* inner = secret->add(L"Inner");
@@ -571,11 +624,10 @@ TEST_F(TreeViewTest, InsideAHiddenFolderTheRowsOnTheWayShowWhateverTheSetting) {
     EXPECT_EQ(current_names(), names_t{L"Inner"});
     click(5, 10);         // the desktop opened
     click_glyph(node(b)); // B opened: the hidden folder on the way is listed, the other not
-    EXPECT_EQ(names(tree->visible_rows),
+    EXPECT_EQ(names(tree->listed()),
               (names_t{L"Desktop", L"A", L"B", L"B1", L"Secret", L"Inner", L"C"}));
-    tree->show_hidden = true;
-    rebuild_tree(*tree);
-    EXPECT_EQ(names(tree->visible_rows),
+    tree->show_hidden(true);
+    EXPECT_EQ(names(tree->listed()),
               (names_t{L"Desktop", L"A", L"B", L"B1", L"Secret", L"Inner", L"Other hidden", L"C"}));
 }
 
@@ -587,14 +639,15 @@ protected:
         for (int i = 4; i <= 30; ++i) shell.root->add(L"F" + std::to_wstring(i));
         tree->resize(200, 200);
         click(5, 10);
-        ASSERT_EQ(tree->visible_rows.size(), 31u);
-        ASSERT_EQ(tree->scroll_info.nMax, 21);
+        ASSERT_EQ(tree->listed().size(), 31u);
+        ASSERT_EQ(tree->last_position(), 21);
     }
 
     int after(UINT message, WPARAM wparam, int from) {
-        tree->scroll_info.nPos = from;
+        tree->on_message(WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, from), 0);
+        EXPECT_EQ(tree->position(), from);
         tree->on_message(message, wparam, 0);
-        return tree->scroll_info.nPos;
+        return tree->position();
     }
 };
 
@@ -615,8 +668,8 @@ TEST_F(TreeViewScrollTest, EveryRequestMovesThePositionAsTheBarsArithmeticSays) 
         SCOPED_TRACE(testing::Message() << "code " << k.code << " from " << k.from);
         EXPECT_EQ(after(WM_VSCROLL, MAKEWPARAM(k.code, k.thumb), k.from), k.to);
         // The page follows the position at once.
-        ASSERT_EQ(tree->page_rows.size(), 10u);
-        EXPECT_EQ(tree->page_rows.at(0), tree->visible_rows.at(k.to));
+        ASSERT_EQ(tree->page().size(), 10u);
+        EXPECT_EQ(tree->page().at(0), tree->listed().at(k.to));
     }
     // The bar itself is told the range and the position; its range reaches one further,
     // so that its thumb, a page of two long, can reach the last position.
@@ -628,7 +681,7 @@ TEST_F(TreeViewScrollTest, EveryRequestMovesThePositionAsTheBarsArithmeticSays) 
     EXPECT_EQ(si.nMin, 0);
     EXPECT_EQ(si.nMax, 22);
     EXPECT_EQ(si.nPos, 7);
-    EXPECT_EQ(tree->scroll_info.nPage, 2u);
+    EXPECT_EQ(si.nPage, 2u);
 }
 
 TEST_F(TreeViewScrollTest, TheWheelMovesARowPerNotchWithinTheRange) {
@@ -643,28 +696,27 @@ TEST_F(TreeViewScrollTest, TheWheelMovesARowPerNotchWithinTheRange) {
     for (const auto& k : cases) {
         SCOPED_TRACE(testing::Message() << "delta " << k.delta << " from " << k.from);
         EXPECT_EQ(after(WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<WORD>(k.delta)), k.from), k.to);
-        EXPECT_EQ(tree->page_rows.at(0), tree->visible_rows.at(k.to));
+        EXPECT_EQ(tree->page().at(0), tree->listed().at(k.to));
     }
 }
 
 TEST_F(TreeViewScrollTest, TheFocusRowIsKeptInSight) {
     SetFocus(tree->handle);
     tree->on_message(WM_KEYDOWN, VK_END, 0);
-    EXPECT_EQ(tree->scroll_info.nPos, tree->scroll_info.nMax);
-    EXPECT_EQ(tree->page_rows.back(), tree->focus_node);
+    EXPECT_EQ(tree->position(), tree->last_position());
+    EXPECT_EQ(tree->page().back(), tree->focus());
     tree->on_message(WM_KEYDOWN, VK_PRIOR, 0);
     tree->on_message(WM_KEYDOWN, VK_PRIOR, 0);
     tree->on_message(WM_KEYDOWN, VK_PRIOR, 0);
-    EXPECT_EQ(tree->page_rows.front(), tree->focus_node);
+    EXPECT_EQ(tree->page().front(), tree->focus());
 }
 
 TEST_F(TreeViewScrollTest, FewerRowsFarDownNeverLeaveAnEmptyPage) {
     after(WM_VSCROLL, MAKEWPARAM(SB_BOTTOM, 0), 0);
-    ASSERT_EQ(tree->scroll_info.nPos, 21);
-    tree->root.collapse_all();
-    rebuild_tree(*tree);
-    EXPECT_EQ(tree->scroll_info.nPos, 0);
-    EXPECT_EQ(names(tree->page_rows), names_t{L"Desktop"});
+    ASSERT_EQ(tree->position(), 21);
+    folders().collapse(&root());
+    EXPECT_EQ(tree->position(), 0);
+    EXPECT_EQ(names(tree->page()), names_t{L"Desktop"});
     SCROLLINFO si{};
     si.cbSize = sizeof si;
     si.fMask = SIF_POS;
@@ -674,13 +726,12 @@ TEST_F(TreeViewScrollTest, FewerRowsFarDownNeverLeaveAnEmptyPage) {
 
 TEST_F(TreeViewScrollTest, PinnedAndCurrentRowsStayAtThePagesEdges) {
     // Rows: 0 Desktop, 1 A, 2 B, 3 C, 4 F4 ... 30 F30.
-    node(b)->pinned = true;
+    folders().toggle_pin(node(b));
     show(absolute_list(shell.root->child(L"F28")));
-    node(shell.root->child(L"F25"))->pinned = true;
-    tree->rebuild_visible_rows();
+    folders().toggle_pin(node(shell.root->child(L"F25")));
 
     after(WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 5), 0);
-    EXPECT_EQ(names(tree->page_rows),
+    EXPECT_EQ(names(tree->page()),
               (names_t{L"B", L"F6", L"F7", L"F8", L"F9", L"F10", L"F11", L"F12", L"F25", L"F28"}));
 
     // A press hits the row where it is drawn: the glyph of the stacked B expands B.
@@ -690,23 +741,23 @@ TEST_F(TreeViewScrollTest, PinnedAndCurrentRowsStayAtThePagesEdges) {
 
     // A partial row at the bottom stays empty: 219 pixels still make ten rows.
     tree->resize(200, 219);
-    EXPECT_EQ(tree->page_rows.size(), 10u);
+    EXPECT_EQ(tree->page().size(), 10u);
     // Less than one row: no page at all, and the whole list to scroll.
     tree->resize(200, 15);
-    EXPECT_TRUE(tree->page_rows.empty());
-    EXPECT_EQ(tree->scroll_info.nMax, static_cast<int>(tree->visible_rows.size()));
+    EXPECT_TRUE(tree->page().empty());
+    EXPECT_EQ(tree->last_position(), static_cast<int>(tree->listed().size()));
 }
 
 TEST_F(TreeViewTest, ANamePressBrowsesThereAndADragOutOpensAWindowAtThePointer) {
     click(5, 10);
-    ASSERT_EQ(name_of(tree->page_rows.at(2)), L"B");
+    ASSERT_EQ(name_of(tree->page().at(2)), L"B");
     const int y = 50;
 
     tree->on_message(WM_LBUTTONDOWN, MK_LBUTTON, at(40, y));
     EXPECT_EQ(GetCapture(), tree->handle);
     EXPECT_EQ(home.browsed, std::vector<id_bytes_t>{absolute_list(b)});
     EXPECT_TRUE(node(b)->current);
-    EXPECT_FALSE(tree->root.current);
+    EXPECT_FALSE(root().current);
     tree->on_message(WM_LBUTTONUP, 0, at(40, y));
     EXPECT_EQ(GetCapture(), nullptr);
     EXPECT_TRUE(home.windows_opened.empty()) << "a release inside the pane opens nothing";

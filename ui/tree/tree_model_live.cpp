@@ -1,11 +1,11 @@
-// The tree that follows the file system by itself: folders read off the user-interface
+// The model that follows the file system by itself: folders read off the user-interface
 // thread, the folders it shows watched, and what changed outside merged in.
 #include <windows.h>
 #include <shlobj.h>
 
 #include <algorithm>
 
-#include "ui/tree/tree_view.h"
+#include "ui/tree/tree_model.h"
 
 namespace {
 
@@ -30,31 +30,32 @@ byte_list list_of(const tree_node_t* node) {
 
 } // namespace
 
-void tree_view_t::use_namespace(Microsoft::WRL::ComPtr<IShellFolder> desktop,
-                                enumerator_t::desktop_factory_t make_desktop) {
-    desktop_sf = std::move(desktop);
-    // Another namespace than the system's has no folders of the file system to watch.
-    watch.reset();
-    enumerator =
-        std::make_unique<enumerator_t>(handle, WM_TREE_READS_DONE, std::move(make_desktop));
+bool tree_model_t::on_message(UINT message, WPARAM wparam) {
+    switch (message) {
+    case WM_TREE_READS_DONE:
+        reads_done();
+        return true;
+    case WM_TREE_FOLDERS_CHANGED:
+        folders_changed();
+        return true;
+    case WM_TIMER:
+        if (wparam != CHANGES_TIMER) return false;
+        read_changed_folders();
+        return true;
+    case WM_TREE_FOLLOW:
+        follow_now();
+        return true;
+    }
+    return false;
 }
 
-SHCONTF tree_view_t::enumeration_flags() const {
+SHCONTF tree_model_t::enumeration_flags() const {
     // Hidden folders are read always: the one shown, those on its way and pinned ones are
     // listed whatever the setting; the rows leave the others out while it says so.
     return SHCONTF_FOLDERS | SHCONTF_INCLUDEHIDDEN;
 }
 
-void tree_view_t::settings_changed() {
-    SHELLFLAGSTATE state{};
-    SHGetSettings(&state, SSF_SHOWALLOBJECTS);
-    const bool hidden = state.fShowAllObjects != 0;
-    if (hidden == show_hidden) return;
-    show_hidden = hidden;
-    full_rebuild();
-}
-
-tree_view_t::read_t tree_view_t::read_children(tree_node_t* node) {
+tree_model_t::read_t tree_model_t::read_children(tree_node_t* node) {
     if (node->reading) return read_t::pending;
     const byte_list folder = list_of(node);
     if (folder.empty()) return read_t::failed;
@@ -63,15 +64,16 @@ tree_view_t::read_t tree_view_t::read_children(tree_node_t* node) {
         apply_read(node, std::move(*read));
         return node->unreadable ? read_t::failed : read_t::done;
     }
-    paint();
+    // The row shows that it is loading.
+    if (host.rows_changed) host.rows_changed();
     return read_t::pending;
 }
 
-tree_view_t::read_t tree_view_t::ensure_read(tree_node_t* node) {
+tree_model_t::read_t tree_model_t::ensure_read(tree_node_t* node) {
     if (node->children_read && !node->unreadable) {
         // Watched, it is known to be as it is. A virtual folder (the computer, the
         // network) cannot be watched: read again when what is known of it is not recent.
-        if (watch && watch->watching(node->id)) return read_t::done;
+        if (watched(node)) return read_t::done;
         if (GetTickCount64() - node->read_at < VIRTUAL_FRESH_MS &&
             !is_file_system_folder(desktop_sf.Get(), node))
             return read_t::done;
@@ -79,15 +81,7 @@ tree_view_t::read_t tree_view_t::ensure_read(tree_node_t* node) {
     return read_children(node);
 }
 
-tree_node_t* tree_view_t::node_by_id(std::uint64_t id) {
-    std::vector<tree_node_t*> nodes;
-    root.collect(nodes);
-    for (tree_node_t* node : nodes)
-        if (node->id == id) return node;
-    return nullptr;
-}
-
-bool tree_view_t::wants_children(const tree_node_t* node) const {
+bool tree_model_t::wants_children(const tree_node_t* node) const {
     if (node->expanded || !node->parent) return true;
     // On the way to the folder shown, to one about to be, or to a pin not yet found.
     const byte_list below = list_of(node);
@@ -97,19 +91,19 @@ bool tree_view_t::wants_children(const tree_node_t* node) const {
                std::equal(below.begin(), below.end() - 2, static_cast<const std::uint8_t*>(list));
     };
     if (pending_show && leads_to(pending_show.get())) return true;
-    for (const byte_list& pin : pending_pins)
+    for (const byte_list& pin : pending_pins_)
         if (leads_to(pin.data())) return true;
     std::vector<tree_node_t*> nodes;
-    const_cast<tree_node_t&>(root).collect(nodes);
+    const_cast<tree_node_t&>(root_).collect(nodes);
     for (const tree_node_t* n : nodes)
         if ((n->current || n->pinned) && n != node && is_within(n, node)) return true;
     return false;
 }
 
-void tree_view_t::reads_done() {
+void tree_model_t::reads_done() {
     for (folder_read_t& read : enumerator->take_done()) {
         std::vector<tree_node_t*> nodes;
-        root.collect(nodes);
+        root_.collect(nodes);
         const auto at = std::find_if(nodes.begin(), nodes.end(),
                                      [&](tree_node_t* n) { return n->reading == read.job; });
         if (at == nodes.end()) continue; // the folder went meanwhile
@@ -126,11 +120,45 @@ void tree_view_t::reads_done() {
         const task_idlist target = std::move(pending_show);
         show_folder(target.get());
     } else {
-        full_rebuild();
+        changed();
     }
 }
 
-void tree_view_t::apply_read(tree_node_t* node, folder_read_t read) {
+tree_model_t::spelling_t tree_model_t::spelling_below(tree_node_t* node, bool with_node) const {
+    spelling_t spelling;
+    std::vector<tree_node_t*> below;
+    node->collect(below);
+    for (tree_node_t* n : below) {
+        if (n == node && !with_node) continue;
+        if (n->pinned) spelling.pins.emplace_back(n, list_of(n));
+        if (n->current) {
+            spelling.current = n;
+            spelling.current_list = list_of(n);
+        }
+    }
+    return spelling;
+}
+
+void tree_model_t::respelled(const spelling_t& before) {
+    for (const auto& [pinned, was] : before.pins)
+        if (const byte_list now = list_of(pinned); now != was)
+            host.pin_moved(as_idlist(was), as_idlist(now));
+    if (before.current)
+        if (const byte_list now = list_of(before.current); now != before.current_list)
+            follow_to(now);
+}
+
+void tree_model_t::follow_to(const byte_list& list) {
+    // Later, from the queue: this may be the middle of a walk down the tree.
+    follow = idlist_copy(as_idlist(list));
+    if (follow) PostMessageW(window, WM_TREE_FOLLOW, 0, 0);
+}
+
+void tree_model_t::follow_now() {
+    if (const task_idlist target = std::move(follow)) host.follow(target.get());
+}
+
+void tree_model_t::apply_read(tree_node_t* node, folder_read_t read) {
     node->reading = 0;
     if (!read.children) {
         // Shown as such, children kept, pins kept; expanding again tries again.
@@ -140,77 +168,55 @@ void tree_view_t::apply_read(tree_node_t* node, folder_read_t read) {
     node->unreadable = false;
 
     // What the change may move or take away below the node: pins and the current folder.
-    std::vector<std::pair<tree_node_t*, byte_list>> pins;
-    tree_node_t* current = nullptr;
-    byte_list current_list;
+    spelling_t before = spelling_below(node, false);
     std::vector<tree_node_t*> below;
     node->collect(below);
-    for (tree_node_t* n : below) {
-        if (n == node) continue;
-        if (n->pinned) pins.emplace_back(n, list_of(n));
-        if (n->current) {
-            current = n;
-            current_list = list_of(n);
-        }
-    }
 
-    const dropped_t dropped =
+    const merged_t merged =
         merge_children(node, std::move(*read.children), [](const ITEMIDLIST*) { return nullptr; });
 
     std::vector<tree_node_t*> gone;
-    for (const auto& subtree : dropped) subtree->collect(gone);
+    for (const auto& subtree : merged.gone) subtree->collect(gone);
     const bool read_for_good = is_file_system_folder(desktop_sf.Get(), node);
-    // A child that went under one spelling while a child of its name stayed: the one
-    // folder, known twice (a pin restored under bytes the folder no longer has).
-    const auto namesake = [&](const tree_node_t* went) -> tree_node_t* {
-        if (went->parent != node || !went->name) return nullptr;
-        for (tree_node_t* c = node->first_child.get(); c; c = c->next_sibling.get())
-            if (c->name && wcscmp(c->name.get(), went->name.get()) == 0) return c;
-        return nullptr;
-    };
-    for (const auto& [pinned, old_list] : pins) {
+    for (auto& [pinned, old_list] : before.pins) {
+        // A twin folded into its namesake: the pin is the namesake's now.
+        if (tree_node_t* into = merged.folded_into(pinned)) pinned = into;
         if (std::find(gone.begin(), gone.end(), pinned) != gone.end()) {
-            if (tree_node_t* same = namesake(pinned)) {
-                same->pinned = true;
-                host.pin_moved(as_idlist(old_list), as_idlist(list_of(same)));
-                continue;
-            }
             // Gone from a folder that lists all it holds: the pin goes too. Missing from
             // one that lists what is reachable (the computer's drives): kept for later.
             if (read_for_good)
                 host.pin_changed(as_idlist(old_list), false);
             else
-                pending_pins.push_back(old_list);
+                pending_pins_.push_back(old_list);
         } else if (const byte_list now = list_of(pinned); now != old_list) {
             host.pin_moved(as_idlist(old_list), as_idlist(now));
         }
     }
-    if (current) {
-        bool went = std::find(gone.begin(), gone.end(), current) != gone.end();
-        if (tree_node_t* same = went ? namesake(current) : nullptr) {
-            same->current = true;
-            went = false;
-            current = same;
-            current_list = list_of(same);
+    if (tree_node_t* current = before.current) {
+        byte_list current_list = std::move(before.current_list);
+        if (tree_node_t* into = merged.folded_into(current)) {
+            current = into;
+            current_list = list_of(into);
         }
+        const bool went = std::find(gone.begin(), gone.end(), current) != gone.end();
         bool renamed_on_the_way = false;
         for (const tree_node_t* n = current; n && n != node; n = n->parent)
-            renamed_on_the_way = renamed_on_the_way || renamed.count(n->id);
+            renamed_on_the_way = renamed_on_the_way || renamed_ids.count(n->id);
         // The folder shown went: the browser goes to the nearest folder that is still
         // there. Renamed (it or a folder above it): the browser follows the new name.
-        // Later, from the queue: this may be the middle of a walk down the tree.
         if (went)
-            follow = idlist_copy(as_idlist(list_of(node)));
+            follow_to(list_of(node));
         else if (renamed_on_the_way && list_of(current) != current_list)
-            follow = idlist_copy(as_idlist(list_of(current)));
-        if (follow) PostMessageW(handle, WM_TREE_FOLLOW, 0, 0);
+            follow_to(list_of(current));
     }
-    for (const tree_node_t* n : below) renamed.erase(n->id);
+    for (const tree_node_t* n : below) renamed_ids.erase(n->id);
     resolve_pending_pins(node);
 }
 
-void tree_view_t::update_watches() {
+void tree_model_t::update_watches() {
     if (!watch) return;
+    std::vector<tree_node_t*> all_nodes;
+    root_.collect(all_nodes);
     // First the folders whose children show: the way to the current folder, open ones,
     // and the folders that hold the pins. Then, while the bound allows, other folders
     // read lately: known and watched, a navigation back through them reads nothing.
@@ -237,9 +243,10 @@ void tree_view_t::update_watches() {
     watch->watch_only(folders);
 }
 
-void tree_view_t::folders_changed() {
+void tree_model_t::folders_changed() {
+    if (!watch) return;
     for (const folder_change_t& change : watch->take_changes()) {
-        tree_node_t* folder = node_by_id(change.key);
+        tree_node_t* folder = find_node(change.key);
         if (!folder) continue;
         // A renamed subfolder takes its new name at once, so that the read that follows
         // knows it by that name and keeps its pin, its flags and what lies below it.
@@ -247,30 +254,29 @@ void tree_view_t::folders_changed() {
             for (tree_node_t* c = folder->first_child.get(); c; c = c->next_sibling.get())
                 if (c->name && from == c->name.get()) {
                     c->forget_paths();
-                    c->name.reset(static_cast<wchar_t*>(CoTaskMemAlloc((to.size() + 1) * 2)));
-                    if (c->name) wcscpy(c->name.get(), to.c_str());
-                    renamed.insert(c->id);
+                    c->name = name_copy(to);
+                    renamed_ids.insert(c->id);
                 }
         changed_folders.insert(change.key);
     }
-    SetTimer(handle, CHANGES_TIMER, CHANGES_SETTLE_MS, nullptr);
+    SetTimer(window, CHANGES_TIMER, CHANGES_SETTLE_MS, nullptr);
 }
 
-void tree_view_t::read_changed_folders() {
-    KillTimer(handle, CHANGES_TIMER);
+void tree_model_t::read_changed_folders() {
+    KillTimer(window, CHANGES_TIMER);
     const std::set<std::uint64_t> folders = std::exchange(changed_folders, {});
     for (std::uint64_t id : folders)
-        if (tree_node_t* folder = node_by_id(id)) read_children(folder);
-    full_rebuild();
+        if (tree_node_t* folder = find_node(id)) read_children(folder);
+    changed();
 }
 
-void tree_view_t::refresh_shown() {
+void tree_model_t::refresh_shown() {
     // Children first read, then looked into: a folder that went takes its subtree along.
     const auto refresh = [this](auto& self, tree_node_t* node) -> void {
         read_children(node);
         for (tree_node_t* c = node->first_child.get(); c; c = c->next_sibling.get())
             if (c->expanded) self(self, c);
     };
-    refresh(refresh, &root);
-    full_rebuild();
+    refresh(refresh, &root_);
+    changed();
 }
