@@ -37,8 +37,8 @@ struct session_t::writer_t : std::enable_shared_from_this<writer_t> {
     std::condition_variable idle;
     std::condition_variable work;
     std::optional<std::vector<std::uint8_t>> next; // the newest image, not begun
-    bool busy = false;        // an image handed over is not written yet
-    bool thread_runs = false; // the writing thread is there, busy or resting
+    bool busy = false;                             // an image handed over is not written yet
+    bool thread_runs = false;                      // the writing thread is there, busy or resting
     // The last write that ended: its image, and why it failed (empty: it did not).
     std::vector<std::uint8_t> ended;
     std::wstring failure;
