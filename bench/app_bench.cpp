@@ -204,6 +204,57 @@ void bench_navigation() {
     close_window(window);
 }
 
+// ---- The live tree: a folder made outside, from the call that makes it until the tree
+// of a window showing its parent lists it, with no input.
+
+const tree_node_t* current_node(const tree_node_t* node) {
+    if (node->current) return node;
+    for (const tree_node_t* c = node->first_child.get(); c; c = c->next_sibling.get())
+        if (const tree_node_t* found = current_node(c)) return found;
+    return nullptr;
+}
+
+bool lists_child(const tree_model_t& model, std::uint64_t folder, const std::wstring& name) {
+    const tree_node_t* node = model.node_by_id(folder);
+    for (const tree_node_t* c = node ? node->first_child.get() : nullptr; c;
+         c = c->next_sibling.get())
+        if (c->name && name == c->name.get()) return true;
+    return false;
+}
+
+void bench_live() {
+    const std::wstring parent = L"C:\\zbench_live";
+    CreateDirectoryW(parent.c_str(), nullptr);
+    truncate_settings();
+    main_window_t* window = open_window();
+    window->eb->BrowseToIDList(parse(parent).get(), 0);
+    tree_model_t& model = window->tree->model();
+    const tree_node_t* shown = nullptr;
+    pump_until([&] {
+        shown = current_node(&model.root());
+        return shown && shown->name && std::wstring(shown->name.get()) == L"zbench_live";
+    });
+    if (!shown) fail("the tree does not mark the folder shown");
+    const std::uint64_t id = shown->id;
+    model.expand(shown);
+    pump_for(200);
+    std::vector<double> times;
+    for (int run = 0; run < runs; ++run) {
+        const std::wstring name = L"made" + std::to_wstring(run);
+        const double start = now_ms();
+        CreateDirectoryW((parent + L"\\" + name).c_str(), nullptr);
+        pump_until([&] { return lists_child(model, id, name); }, 5000);
+        times.push_back(now_ms() - start);
+        pump_for(150); // the next one is a burst of its own
+    }
+    std::printf("\nthe live tree\n");
+    print_figure("live.made", "a folder made outside, until the tree lists it", "ms", times);
+    close_window(window);
+    for (int run = 0; run < runs; ++run)
+        RemoveDirectoryW((parent + L"\\made" + std::to_wstring(run)).c_str());
+    RemoveDirectoryW(parent.c_str());
+}
+
 // ---- Writes to the settings file, counted where the program's code calls them: the
 // code is linked into this executable, so its calls go through this image's imports (the
 // session's writer calls them on a thread of its own).
@@ -311,6 +362,7 @@ int main(int argc, char** argv) {
     std::printf("app benchmark: %d timed runs each\n", runs);
 
     bench_navigation();
+    bench_live();
     bench_saves();
 
     close_process_state();
