@@ -172,10 +172,12 @@ void main_window_t::go_to(const ITEMIDLIST* list) {
 
 void main_window_t::use_dpi(int scale) {
     dpi = scale;
-    font.reset(scale == BASE_DPI ? nullptr : create_ui_font(scale));
-    HFONT ui = font ? font.get() : g_font.get();
+    unique_font scaled_font(scale == BASE_DPI ? nullptr : create_ui_font(scale));
+    HFONT ui = scaled_font ? scaled_font.get() : g_font.get();
     tree->set_dpi(dpi, ui);
     address->set_dpi(dpi, ui);
+    // The font of the old scale goes once no pane has it selected.
+    font = std::move(scaled_font);
 }
 
 void main_window_t::browse_to_desktop() {

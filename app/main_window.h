@@ -25,6 +25,9 @@ struct main_window_t {
     static constexpr bool owned_by_window = true;
 
     HWND handle = nullptr;
+    // The UI font at the window's scale, when it is not 96 DPI's g_font. Before the panes:
+    // it must outlive every DC they select it into.
+    unique_font font;
     std::unique_ptr<tree_view_t> tree;
     std::unique_ptr<address_view_t> address;
     Microsoft::WRL::ComPtr<IExplorerBrowser> eb;
@@ -35,7 +38,6 @@ struct main_window_t {
     bool restore_maximized = false; // the settings say so; shown maximised
     bool sizing = false;            // between WM_ENTERSIZEMOVE and WM_EXITSIZEMOVE
     int dpi = 96;                   // the scale of the monitor it is on
-    unique_font font;               // the UI font at that scale, when it is not 96 DPI's g_font
     task_idlist select_after;       // a file to select in the list once its folder shows
     HWND keys_stay = nullptr;       // the pane a navigation was started from with the keyboard
 

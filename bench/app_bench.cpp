@@ -23,6 +23,7 @@
 #include "bench/pin_folders.h"
 #include "core/settings_format.h"
 #include "tests/support/com_object.h"
+#include "tests/support/imports.h"
 #include "tests/support/process_state.h"
 #include "ui/tree/tree_view.h"
 
@@ -255,8 +256,7 @@ void bench_live() {
     RemoveDirectoryW(parent.c_str());
 }
 
-// ---- Writes to the settings file, counted where the program's code calls them: the
-// code is linked into this executable, so its calls go through this image's imports (the
+// ---- Writes to the settings file, counted where the program's code calls them (the
 // session's writer calls them on a thread of its own).
 
 using write_file_t = BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED);
@@ -275,31 +275,9 @@ BOOL WINAPI counting_write_file(HANDLE file, LPCVOID data, DWORD size, LPDWORD w
 }
 
 void patch_write_file() {
-    auto* base = reinterpret_cast<BYTE*>(GetModuleHandleW(nullptr));
-    const auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
-    const auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& dir =
-        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (auto* imports = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + dir.VirtualAddress);
-         imports->Name; ++imports) {
-        if (lstrcmpiA(reinterpret_cast<char*>(base + imports->Name), "kernel32.dll") != 0) continue;
-        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + imports->OriginalFirstThunk);
-        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + imports->FirstThunk);
-        for (; names->u1.AddressOfData; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
-            const auto* by_name =
-                reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (std::strcmp(reinterpret_cast<const char*>(by_name->Name), "WriteFile") != 0)
-                continue;
-            DWORD old = 0;
-            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &old);
-            real_write_file = reinterpret_cast<write_file_t>(slots->u1.Function);
-            slots->u1.Function = reinterpret_cast<ULONG_PTR>(&counting_write_file);
-            VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, old, &old);
-            return;
-        }
-    }
-    fail("WriteFile is not among this executable's imports");
+    real_write_file = reinterpret_cast<write_file_t>(replace_import(
+        "kernel32.dll", "WriteFile", reinterpret_cast<void*>(&counting_write_file)));
+    if (!real_write_file) fail("WriteFile is not among this executable's imports");
 }
 
 void bench_save(const char* key, const char* label, const std::vector<std::uint8_t>& file) {

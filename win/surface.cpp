@@ -26,13 +26,14 @@ surface_t::surface_t(HWND window, HFONT font, bool transparent) {
     RECT client;
     GetClientRect(window, &client);
     mem_dc = CreateCompatibleDC(nullptr);
-    SelectObject(mem_dc, font);
+    own_font = SelectObject(mem_dc, font);
     if (transparent) SetBkMode(mem_dc, TRANSPARENT);
     mem_bitmap = new_bitmap(std::max<int>(client.right, 1), std::max<int>(client.bottom, 1));
     if (mem_bitmap) SelectObject(mem_dc, mem_bitmap);
 }
 
 surface_t::~surface_t() {
+    if (mem_dc && own_font) SelectObject(mem_dc, own_font);
     // The DC first, so the bitmap is no longer selected when it goes.
     if (mem_dc) DeleteDC(mem_dc);
     if (mem_bitmap) DeleteObject(mem_bitmap);
@@ -43,6 +44,10 @@ void surface_t::resize(int width, int height) {
     if (!fresh) return;
     mem_bitmap = fresh;
     DeleteObject(SelectObject(mem_dc, mem_bitmap));
+}
+
+void surface_t::use_font(HFONT font) {
+    if (mem_dc) SelectObject(mem_dc, font);
 }
 
 void surface_t::paint_window(HWND window) const {

@@ -19,8 +19,14 @@ struct surface_t {
     surface_t& operator=(surface_t&& other) noexcept {
         std::swap(mem_dc, other.mem_dc);
         std::swap(mem_bitmap, other.mem_bitmap);
+        std::swap(own_font, other.own_font);
         return *this;
     }
+
+    // Draws with `font` from now on. The DC's own font goes back in before the DC goes,
+    // so that the caller may delete its font afterwards: a font still selected into a DC
+    // cannot be deleted.
+    void use_font(HFONT font);
 
     // Selects a new width × height bitmap and deletes the old one. A size no bitmap can
     // be made for keeps the old one.
@@ -28,4 +34,7 @@ struct surface_t {
 
     // WM_PAINT: copies the window's invalid rectangle from the surface.
     void paint_window(HWND window) const;
+
+private:
+    HGDIOBJ own_font = nullptr; // the one the DC came with
 };

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "app/ebe.h"
 #include "app/settings_file.h"
 #include "core/settings_format.h"
+#include "tests/support/imports.h"
 #include "tests/support/win_test_support.h"
 #include "ui/tree/tree_view.h"
 
@@ -505,3 +507,71 @@ TEST_F(MainWindowTest, AFileCutMidwayIsReadFromTheBackupWrittenBeforeIt) {
     const bytes_t cut = cut_with_backup(saved.size() / 3, saved.size() / 4);
     EXPECT_EQ(g_session.read(), cut);
 }
+
+namespace {
+
+// Fonts selected into each DC and deleted while selected, seen as the program's code
+// calls the system.
+std::map<HDC, HGDIOBJ> selected_fonts;
+int deleted_while_selected = 0;
+decltype(&SelectObject) real_select = nullptr;
+decltype(&DeleteObject) real_delete = nullptr;
+decltype(&DeleteDC) real_delete_dc = nullptr;
+
+HGDIOBJ WINAPI noting_select(HDC dc, HGDIOBJ object) {
+    if (GetObjectType(object) == OBJ_FONT) selected_fonts[dc] = object;
+    return real_select(dc, object);
+}
+
+BOOL WINAPI noting_delete(HGDIOBJ object) {
+    if (GetObjectType(object) == OBJ_FONT)
+        for (const auto& [dc, font] : selected_fonts) deleted_while_selected += font == object;
+    return real_delete(object);
+}
+
+BOOL WINAPI noting_delete_dc(HDC dc) {
+    selected_fonts.erase(dc);
+    return real_delete_dc(dc);
+}
+
+TEST_F(MainWindowTest, FontsOfEveryScaleGoWithTheWindowAndNoneIsDeletedWhileSelected) {
+    real_select = reinterpret_cast<decltype(real_select)>(replace_import(
+        "gdi32.dll", "SelectObject", reinterpret_cast<void*>(&noting_select)));
+    real_delete = reinterpret_cast<decltype(real_delete)>(replace_import(
+        "gdi32.dll", "DeleteObject", reinterpret_cast<void*>(&noting_delete)));
+    real_delete_dc = reinterpret_cast<decltype(real_delete_dc)>(replace_import(
+        "gdi32.dll", "DeleteDC", reinterpret_cast<void*>(&noting_delete_dc)));
+    ASSERT_TRUE(real_select && real_delete && real_delete_dc);
+    const auto gdi_objects = [] { return GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS); };
+    const auto change_dpi = [](main_window_t* window, int dpi) {
+        RECT r = window_rect(window->handle);
+        SendMessageW(window->handle, WM_DPICHANGED, MAKEWPARAM(dpi, dpi),
+                     reinterpret_cast<LPARAM>(&r));
+    };
+    close(open()); // what a first window leaves cached
+    pump_for(100);
+    const DWORD rest = gdi_objects();
+
+    main_window_t* window = open();
+    change_dpi(window, 144);
+    const HFONT old = window->font.get();
+    change_dpi(window, 120);
+    EXPECT_EQ(GetObjectType(old), 0u) << "the font of the scale left is deleted";
+    change_dpi(window, 96);
+    close(window);
+    pump_for(100);
+    EXPECT_EQ(gdi_objects(), rest) << "after two changes of scale";
+
+    window = open();
+    change_dpi(window, 144);
+    close(window);
+    pump_for(100);
+    EXPECT_EQ(gdi_objects(), rest) << "after a window at 144 DPI";
+    // A system that refuses to delete a font still selected keeps it for good.
+    EXPECT_EQ(deleted_while_selected, 0);
+    replace_import("gdi32.dll", "SelectObject", reinterpret_cast<void*>(real_select));
+    replace_import("gdi32.dll", "DeleteObject", reinterpret_cast<void*>(real_delete));
+    replace_import("gdi32.dll", "DeleteDC", reinterpret_cast<void*>(real_delete_dc));
+}
+
+} // namespace

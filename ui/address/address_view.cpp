@@ -184,7 +184,7 @@ void address_view_t::place_segments() {
 void address_view_t::set_dpi(int new_dpi, HFONT ui_font) {
     dpi = new_dpi;
     font = ui_font;
-    SelectObject(surface.mem_dc, font);
+    surface.use_font(font);
     SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     SendMessageW(completions, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     // Every segment measured again in the new font.

@@ -320,7 +320,7 @@ void tree_view_t::page_rebuild() {
 
 void tree_view_t::set_dpi(int new_dpi, HFONT font) {
     dpi = new_dpi;
-    SelectObject(surface.mem_dc, font);
+    surface.use_font(font);
     shell_part->set_font(font);
     page_rebuild();
 }
