@@ -29,19 +29,23 @@ int client_width(HWND window) {
 
 } // namespace
 
-main_window_t* main_window_t::open(const ITEMIDLIST* folder) {
+main_window_t* main_window_t::open(const ITEMIDLIST* folder, const window_record_t* record) {
     // Written once it stands where it belongs, with its folder.
     const saves_held_t held;
     // From WM_NCCREATE on, the window owns the object; it is freed at WM_NCDESTROY.
-    return std::unique_ptr<main_window_t>(new main_window_t(folder)).release();
+    return std::unique_ptr<main_window_t>(new main_window_t(folder, record)).release();
 }
 
-main_window_t::main_window_t(const ITEMIDLIST* folder) {
+main_window_t::main_window_t(const ITEMIDLIST* folder, const window_record_t* record) {
     // No background brush: the panes and the bar cover the whole client area.
     register_class(L"main_window", window_proc, LoadIconW(GetModuleHandleW(nullptr), L"ZELVON"),
                    nullptr, 4);
-    CreateWindowExW(0, L"main_window", L"zelvon", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
-                    1024, 768, nullptr, nullptr, GetModuleHandleW(nullptr), this);
+    // Made where it is to stand: moved there from another monitor, it would take that
+    // monitor's scale on the way and the size the system suggests for it.
+    const RECT at = made_at(record);
+    CreateWindowExW(0, L"main_window", L"zelvon", WS_OVERLAPPEDWINDOW, at.left, at.top,
+                    at.right - at.left, at.bottom - at.top, nullptr, nullptr,
+                    GetModuleHandleW(nullptr), this);
     fatal_check(handle != nullptr, fatal_sites::main_window);
 
     const pane_host_t host{

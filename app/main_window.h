@@ -44,7 +44,10 @@ struct main_window_t {
     // A new window, shown, restored from the settings file (or on the desktop when the
     // file is empty), and in the session's main_windows; on `folder` instead of the saved
     // one when one is given, which is then its one navigation. It belongs to its window.
-    static main_window_t* open(const ITEMIDLIST* folder = nullptr);
+    // A window of the last session (`record`) is made where it was, on its own monitor
+    // and at that monitor's scale; another where the file's first record was.
+    static main_window_t* open(const ITEMIDLIST* folder = nullptr,
+                               const window_record_t* record = nullptr);
 
     ~main_window_t();
     main_window_t(const main_window_t&) = delete;
@@ -78,7 +81,10 @@ struct main_window_t {
     void refresh();
 
 private:
-    explicit main_window_t(const ITEMIDLIST* folder);
+    main_window_t(const ITEMIDLIST* folder, const window_record_t* record);
+    // Where the window is made: its record's rectangle, else the file's, else the default
+    // place (left and top CW_USEDEFAULT).
+    static RECT made_at(const window_record_t* record);
     void on_destroy();
     // What the browser reports: a folder about to show, which the panes and the file
     // follow; a folder shown.

@@ -22,6 +22,14 @@ screen_rect_t work_area_near(const RECT& r) {
     return {mi.rcWork.left, mi.rcWork.top, mi.rcWork.right, mi.rcWork.bottom};
 }
 
+// A system metric at the scale of a window's monitor, where the system can tell it.
+int metric_at(int index, int dpi) {
+    using for_dpi_t = int(WINAPI*)(int, UINT);
+    static const auto for_dpi = reinterpret_cast<for_dpi_t>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32"), "GetSystemMetricsForDpi")));
+    return for_dpi ? for_dpi(index, UINT(dpi)) : GetSystemMetrics(index);
+}
+
 void move_to(HWND window, const screen_rect_t& r) {
     MoveWindow(window, int(r.left), int(r.top), int(r.right - r.left), int(r.bottom - r.top), TRUE);
 }
@@ -48,7 +56,7 @@ main_window_t* open_cascaded(const main_window_t* source, const ITEMIDLIST* fold
     // Down and right of its source, the way windows cascade, so that it is seen to come.
     RECT r;
     GetWindowRect(source->handle, &r);
-    const int step = GetSystemMetrics(SM_CYCAPTION) + GetSystemMetrics(SM_CYSIZEFRAME);
+    const int step = metric_at(SM_CYCAPTION, source->dpi) + metric_at(SM_CYSIZEFRAME, source->dpi);
     OffsetRect(&r, step, step);
     const screen_rect_t work = work_area_near(r);
     screen_rect_t next{r.left, r.top, r.right, r.bottom};
@@ -65,7 +73,7 @@ bool restore_every_window() {
     if (!saved || saved->trailer.windows.size() < 2) return false;
     for (const window_record_t& record : saved->trailer.windows) {
         const task_idlist folder = record.folder ? idlist_from_bytes(*record.folder) : nullptr;
-        main_window_t* window = main_window_t::open(folder ? folder.get() : nullptr);
+        main_window_t* window = main_window_t::open(folder ? folder.get() : nullptr, &record);
         window->restore_record(record);
     }
     return true;
@@ -117,6 +125,14 @@ RECT restored_rect(const std::int32_t (&saved)[4]) {
 }
 
 } // namespace
+
+RECT main_window_t::made_at(const window_record_t* record) {
+    if (record) return restored_rect(record->rect);
+    const std::vector<std::uint8_t> bytes = g_session.read();
+    if (const auto saved = decode_settings(bytes.data(), bytes.size()))
+        return restored_rect(saved->rect);
+    return {CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT + 1024, CW_USEDEFAULT + 768};
+}
 
 void main_window_t::save_settings() {
     g_session.save_now(this);

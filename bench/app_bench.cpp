@@ -275,8 +275,8 @@ BOOL WINAPI counting_write_file(HANDLE file, LPCVOID data, DWORD size, LPDWORD w
 }
 
 void patch_write_file() {
-    real_write_file = reinterpret_cast<write_file_t>(replace_import(
-        "kernel32.dll", "WriteFile", reinterpret_cast<void*>(&counting_write_file)));
+    real_write_file = reinterpret_cast<write_file_t>(
+        replace_import("kernel32.dll", "WriteFile", reinterpret_cast<void*>(&counting_write_file)));
     if (!real_write_file) fail("WriteFile is not among this executable's imports");
 }
 

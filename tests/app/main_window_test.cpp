@@ -535,12 +535,12 @@ BOOL WINAPI noting_delete_dc(HDC dc) {
 }
 
 TEST_F(MainWindowTest, FontsOfEveryScaleGoWithTheWindowAndNoneIsDeletedWhileSelected) {
-    real_select = reinterpret_cast<decltype(real_select)>(replace_import(
-        "gdi32.dll", "SelectObject", reinterpret_cast<void*>(&noting_select)));
-    real_delete = reinterpret_cast<decltype(real_delete)>(replace_import(
-        "gdi32.dll", "DeleteObject", reinterpret_cast<void*>(&noting_delete)));
-    real_delete_dc = reinterpret_cast<decltype(real_delete_dc)>(replace_import(
-        "gdi32.dll", "DeleteDC", reinterpret_cast<void*>(&noting_delete_dc)));
+    real_select = reinterpret_cast<decltype(real_select)>(
+        replace_import("gdi32.dll", "SelectObject", reinterpret_cast<void*>(&noting_select)));
+    real_delete = reinterpret_cast<decltype(real_delete)>(
+        replace_import("gdi32.dll", "DeleteObject", reinterpret_cast<void*>(&noting_delete)));
+    real_delete_dc = reinterpret_cast<decltype(real_delete_dc)>(
+        replace_import("gdi32.dll", "DeleteDC", reinterpret_cast<void*>(&noting_delete_dc)));
     ASSERT_TRUE(real_select && real_delete && real_delete_dc);
     const auto gdi_objects = [] { return GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS); };
     const auto change_dpi = [](main_window_t* window, int dpi) {
@@ -572,6 +572,40 @@ TEST_F(MainWindowTest, FontsOfEveryScaleGoWithTheWindowAndNoneIsDeletedWhileSele
     replace_import("gdi32.dll", "SelectObject", reinterpret_cast<void*>(real_select));
     replace_import("gdi32.dll", "DeleteObject", reinterpret_cast<void*>(real_delete));
     replace_import("gdi32.dll", "DeleteDC", reinterpret_cast<void*>(real_delete_dc));
+}
+
+} // namespace
+
+namespace {
+
+// Where main windows are made, as the system is asked to make them.
+std::vector<RECT> made_at;
+
+LRESULT CALLBACK note_creation(int code, WPARAM wparam, LPARAM lparam) {
+    if (code == HCBT_CREATEWND) {
+        const CREATESTRUCTW* cs = reinterpret_cast<CBT_CREATEWNDW*>(lparam)->lpcs;
+        wchar_t name[32] = L"";
+        GetClassNameW(HWND(wparam), name, 32);
+        if (std::wstring(name) == L"main_window")
+            made_at.push_back({cs->x, cs->y, cs->x + cs->cx, cs->y + cs->cy});
+    }
+    return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
+TEST_F(MainWindowTest, ARestoredWindowIsMadeWhereItWasSavedNotMovedThere) {
+    // Moved there from another monitor, it would take that one's scale on the way.
+    const RECT rect{40, 50, 840, 650};
+    bytes_t file = settings_header(250, rect);
+    append_record(file, {});
+    put_le32(file, 0);
+    reset_settings(file);
+    made_at.clear();
+    HHOOK hook = SetWindowsHookExW(WH_CBT, note_creation, nullptr, GetCurrentThreadId());
+    main_window_t* window = open();
+    UnhookWindowsHookEx(hook);
+    ASSERT_EQ(made_at.size(), 1u);
+    EXPECT_EQ(box(made_at[0]), box(rect));
+    EXPECT_EQ(box(window_rect(window->handle)), box(rect));
 }
 
 } // namespace

@@ -23,8 +23,7 @@ inline void* replace_import(const char* dll, const char* function, void* replace
             if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal)) continue;
             const auto* by_name =
                 reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (std::strcmp(reinterpret_cast<const char*>(by_name->Name), function) != 0)
-                continue;
+            if (std::strcmp(reinterpret_cast<const char*>(by_name->Name), function) != 0) continue;
             DWORD old = 0;
             VirtualProtect(&slots->u1.Function, sizeof slots->u1.Function, PAGE_READWRITE, &old);
             void* was = reinterpret_cast<void*>(slots->u1.Function);
