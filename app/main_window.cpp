@@ -294,10 +294,15 @@ LRESULT main_window_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
         tree->settings_changed();
         break;
     case WM_NEW_WINDOW: {
+        // The sender is let go once the path is read, before the window is made: COM
+        // refuses calls out of the process inside a send from another one.
+        const std::wstring path = wparam != 0 ? receive_handover() : std::wstring();
+        if (InSendMessage()) ReplyMessage(NEW_WINDOW_TAKEN);
         // The handed-over folder, when it names one, is the new window's one navigation.
-        const task_idlist handed = wparam != 0 ? receive_handover(address->desktop.Get()) : nullptr;
+        const task_idlist handed =
+            path.empty() ? nullptr : parse_display_name(address->desktop.Get(), path.c_str());
         open_cascaded(this, handed.get());
-        break;
+        return NEW_WINDOW_TAKEN;
     }
     }
     return DefWindowProcW(handle, message, wparam, lparam);

@@ -2,12 +2,15 @@
 // The hand-over between a later start and the running process.
 #include <windows.h>
 
-#include "win/com.h"
+#include <string>
 
 // EnumWindows callback of a later start: hands the command line to a running
 // instance's window and ends the process; TRUE for every other window.
 BOOL CALLBACK find_running_instance(HWND window, LPARAM command_line);
 
-// The receiving side: the handed-over path, parsed with the receiving window's desktop
-// folder; null when there is none or it names nothing.
-task_idlist receive_handover(IShellFolder* desktop);
+// What a receiving window answers to WM_NEW_WINDOW when it opens the window asked for.
+constexpr LRESULT NEW_WINDOW_TAKEN = 1;
+
+// The receiving side: the handed-over path, while the sender still waits (the block lives
+// until then); empty when there is none.
+std::wstring receive_handover();

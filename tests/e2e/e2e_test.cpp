@@ -276,6 +276,10 @@ TEST(Closing, OneOfTwoWindowsLeavesTheProcessRunningTheLastEndsIt) {
     ASSERT_TRUE(first);
     DWORD_PTR result = 0;
     SendMessageTimeoutW(first, WM_NEW_WINDOW, 0, 0, SMTO_NORMAL, WAIT_MS, &result);
+    ASSERT_TRUE(wait_until([&] {
+        const auto windows = app.main_windows();
+        return windows.size() == 2 && IsWindowVisible(windows[0]) && IsWindowVisible(windows[1]);
+    }));
     const auto windows = app.main_windows();
     ASSERT_EQ(windows.size(), 2u);
     HWND second = windows[0] == first ? windows[1] : windows[0];

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <memory>
 #include <string>
+#include <thread>
 
 #include "checks.h"
 #include "driver.h"
@@ -27,7 +28,12 @@ HWND hand_over(const app_t& running, const std::wstring& arguments) {
     const auto before = running.main_windows();
     app_t later(arguments);
     EXPECT_EQ(later.wait_for_exit(), std::optional<DWORD>(0)) << arguments;
-    const auto added = windows_added(running, before);
+    // Made once the start has been let go.
+    std::vector<HWND> added;
+    wait_until([&] {
+        added = windows_added(running, before);
+        return added.size() == 1 && IsWindowVisible(added[0]);
+    });
     EXPECT_EQ(added.size(), 1u) << arguments;
     if (added.size() != 1) return nullptr;
     EXPECT_TRUE(IsWindowVisible(added[0]));
@@ -149,7 +155,11 @@ TEST(Handover, EightStartsAtOnceEachOpenAWindowOnTheirOwnFolder) {
     for (const std::wstring& path : folders.paths) later.push_back(std::make_unique<app_t>(path));
     for (auto& start : later) EXPECT_EQ(start->wait_for_exit(), std::optional<DWORD>(0));
 
-    const auto added = windows_added(first, {window});
+    std::vector<HWND> added;
+    wait_until([&] {
+        added = windows_added(first, {window});
+        return added.size() == 8 && std::all_of(added.begin(), added.end(), IsWindowVisible);
+    });
     ASSERT_EQ(added.size(), 8u);
     auto shown = [&] {
         std::vector<int> counts;
@@ -182,12 +192,72 @@ TEST(Handover, ForeignBlockWithoutATerminatorIsReadNoFurtherThanItsEnd) {
 
     DWORD_PTR result = 0;
     EXPECT_TRUE(SendMessageTimeoutW(window, WM_NEW_WINDOW, 5, 0, SMTO_NORMAL, WAIT_MS, &result));
+    EXPECT_EQ(result, 1u) << "taken";
     CloseHandle(block);
     EXPECT_TRUE(first.running());
-    const auto added = windows_added(first, {window});
+    std::vector<HWND> added;
+    wait_until([&] {
+        added = windows_added(first, {window});
+        return added.size() == 1 && IsWindowVisible(added[0]);
+    });
     ASSERT_EQ(added.size(), 1u);
     expect_browser_shows(added[0], {});
     expect_only_main_windows(first);
 
     close_all_and_read(first);
+}
+
+namespace {
+
+// A window of zelvon's class and title that is not a finished zelvon window: hidden (one
+// still being built), or shown but answering nothing to the hand-over. Served by a thread
+// of its own while the object lives.
+class look_alike_t {
+public:
+    explicit look_alike_t(bool shown) {
+        HANDLE made = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+        thread_ = std::thread([this, shown, made] {
+            WNDCLASSW wc{};
+            wc.lpfnWndProc = DefWindowProcW;
+            wc.hInstance = GetModuleHandleW(nullptr);
+            wc.lpszClassName = L"main_window";
+            RegisterClassW(&wc);
+            window_ = CreateWindowExW(0, L"main_window", L"zelvon", WS_OVERLAPPEDWINDOW, 0, 0, 200,
+                                      100, nullptr, nullptr, wc.hInstance, nullptr);
+            if (shown) ShowWindow(window_, SW_SHOWNOACTIVATE);
+            thread_id_ = GetCurrentThreadId();
+            SetEvent(made);
+            MSG msg;
+            while (GetMessageW(&msg, nullptr, 0, 0) > 0) DispatchMessageW(&msg);
+            DestroyWindow(window_);
+        });
+        WaitForSingleObject(made, WAIT_MS);
+        CloseHandle(made);
+    }
+    ~look_alike_t() {
+        PostThreadMessageW(thread_id_, WM_QUIT, 0, 0);
+        thread_.join();
+    }
+    look_alike_t(const look_alike_t&) = delete;
+    look_alike_t& operator=(const look_alike_t&) = delete;
+
+private:
+    std::thread thread_;
+    HWND window_ = nullptr;
+    DWORD thread_id_ = 0;
+};
+
+} // namespace
+
+TEST(Handover, AWindowThatOnlyLooksLikeARunningZelvonDoesNotTakeTheStart) {
+    for (const bool shown : {false, true}) {
+        SCOPED_TRACE(shown ? "shown, answering nothing" : "hidden, as one still being built");
+        delete_settings();
+        const look_alike_t look_alike(shown);
+        app_t app(L"C:\\windows");
+        HWND window = app.wait_for_window();
+        ASSERT_TRUE(window) << "the start was handed to a window that did not take it";
+        expect_browser_shows(window, parse_path(L"C:\\windows"));
+        close_and_read(app, window);
+    }
 }

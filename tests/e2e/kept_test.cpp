@@ -79,7 +79,7 @@ TEST(Pins, APinMadeInOneWindowShowsInTheOtherAndOutlivesItsSaves) {
     ASSERT_TRUE(a);
     app_t later(L"C:\\windows");
     ASSERT_EQ(later.wait_for_exit(), std::optional<DWORD>(0));
-    ASSERT_EQ(app.main_windows().size(), 2u);
+    ASSERT_TRUE(wait_until([&] { return app.main_windows().size() == 2; }));
     HWND b = app.main_windows()[0] == a ? app.main_windows()[1] : app.main_windows()[0];
     ASSERT_TRUE(app.sync(b));
 
@@ -148,6 +148,7 @@ TEST(SecondStart, ARunningCopyThatDoesNotAnswerIsReportedAndTheStartEnds) {
         RegisterClassW(&wc);
         hung = CreateWindowExW(0, L"main_window", L"zelvon", WS_OVERLAPPEDWINDOW, 0, 0, 300, 200,
                                nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+        ShowWindow(hung, SW_SHOWNOACTIVATE); // a running one's windows are shown
         WaitForSingleObject(release, INFINITE);
         DestroyWindow(hung);
     });
