@@ -16,7 +16,9 @@
 #include "fault/fatal.h"
 #include "ui/address/address_view.h"
 #include "ui/tree/tree_view.h"
+#include "win/background.h"
 #include "win/fill.h"
+#include "win/volume.h"
 #include "win/window_class.h"
 
 namespace {
@@ -153,25 +155,50 @@ bool is_gone(const ITEMIDLIST* list) {
     return GetFileAttributesW(path) == INVALID_FILE_ATTRIBUTES;
 }
 
-} // namespace
+// Where a list asks to go, as the volume tells: a file's folder, the file to select in it;
+// for a folder gone since (deleted, its drive unplugged), the nearest one still there.
+struct destination_t {
+    byte_list folder; // empty: nowhere
+    byte_list select; // one item; empty: none
+};
 
-void main_window_t::go_to(const ITEMIDLIST* list) {
+destination_t destination_of(const ITEMIDLIST* list) {
+    destination_t to;
     std::size_t items = idlist_count(list);
-    select_after.reset();
-    // A file: its folder, the file selected once the folder shows.
     if (names_a_file(list)) {
         const ITEMIDLIST* last = list;
         for (std::size_t i = 1; i < items; ++i)
             last = reinterpret_cast<const ITEMIDLIST*>(reinterpret_cast<const BYTE*>(last) +
                                                        last->mkid.cb);
-        select_after = idlist_copy(last);
+        to.select = idlist_bytes(last);
         --items;
     }
-    // A folder gone since (deleted, its drive unplugged): the nearest one still there.
     task_idlist target = idlist_prefix(list, items);
     while (target && target->mkid.cb != 0 && is_gone(target.get()))
         target = idlist_prefix(target.get(), idlist_count(target.get()) - 1);
-    if (target) eb->BrowseToIDList(target.get(), 0);
+    if (target) to.folder = idlist_bytes(target.get());
+    return to;
+}
+
+} // namespace
+
+void main_window_t::go_to(const ITEMIDLIST* list) {
+    select_after.reset();
+    // A later request wins over one still being asked about.
+    const std::uint64_t ticket = ++go_to_ticket;
+    const auto browse = [this, ticket](const destination_t& to) {
+        if (ticket != go_to_ticket || !eb || to.folder.empty()) return;
+        if (!to.select.empty()) select_after = idlist_from_bytes(to.select);
+        eb->BrowseToIDList(as_idlist(to.folder), 0);
+    };
+    if (!on_slow_volume(address->desktop.Get(), list)) return browse(destination_of(list));
+    // A share or a removable drive may keep a look-up waiting: asked off this thread, which
+    // goes on answering; the browser is sent once the volume has answered.
+    run_in_background(
+        [browse, asked = idlist_bytes(list)]() -> job_done_t {
+            return [browse, to = destination_of(as_idlist(asked))] { browse(to); };
+        },
+        handle, WM_BACKGROUND_DONE);
 }
 
 void main_window_t::use_dpi(int scale) {
@@ -206,6 +233,10 @@ void main_window_t::layout() {
 }
 
 LRESULT main_window_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message == WM_BACKGROUND_DONE) {
+        run_job_done(lparam);
+        return 0;
+    }
     // Before the constructor has made every pane, and after the window is destroyed, only
     // the default handling applies.
     if (!eb_handle) return DefWindowProcW(handle, message, wparam, lparam);
@@ -299,9 +330,24 @@ LRESULT main_window_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
         const std::wstring path = wparam != 0 ? receive_handover() : std::wstring();
         if (InSendMessage()) ReplyMessage(NEW_WINDOW_TAKEN);
         // The handed-over folder, when it names one, is the new window's one navigation.
-        const task_idlist handed =
-            path.empty() ? nullptr : parse_display_name(address->desktop.Get(), path.c_str());
-        open_cascaded(this, handed.get());
+        if (!on_slow_volume(path.c_str())) {
+            const task_idlist handed =
+                path.empty() ? nullptr : parse_display_name(address->desktop.Get(), path.c_str());
+            open_cascaded(this, handed.get());
+            return NEW_WINDOW_TAKEN;
+        }
+        // Parsed where waiting on the volume holds no window up.
+        run_in_background(
+            [this, path]() -> job_done_t {
+                Microsoft::WRL::ComPtr<IShellFolder> desktop;
+                SHGetDesktopFolder(&desktop);
+                const task_idlist parsed =
+                    desktop ? parse_display_name(desktop.Get(), path.c_str()) : nullptr;
+                return [this, folder = parsed ? idlist_bytes(parsed.get()) : byte_list{}] {
+                    open_cascaded(this, folder.empty() ? nullptr : as_idlist(folder));
+                };
+            },
+            handle, WM_BACKGROUND_DONE);
         return NEW_WINDOW_TAKEN;
     }
     }

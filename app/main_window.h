@@ -21,6 +21,9 @@ struct address_view_t;
 
 struct ebe_t;
 
+// Work done off the window's thread (win/background.h) comes back as this.
+constexpr UINT WM_BACKGROUND_DONE = WM_APP + 12;
+
 struct main_window_t {
     static constexpr bool owned_by_window = true;
 
@@ -40,6 +43,7 @@ struct main_window_t {
     int dpi = 96;                   // the scale of the monitor it is on
     task_idlist select_after;       // a file to select in the list once its folder shows
     HWND keys_stay = nullptr;       // the pane a navigation was started from with the keyboard
+    std::uint64_t go_to_ticket = 0; // the latest go_to: one answered after a later is void
 
     // A new window, shown, restored from the settings file (or on the desktop when the
     // file is empty), and in the session's main_windows; on `folder` instead of the saved

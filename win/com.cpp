@@ -33,10 +33,10 @@ task_idlist idlist_prefix(const ITEMIDLIST* list, std::size_t items) {
     return idlist_copy(list, idlist_prefix_length(list, items));
 }
 
-task_string display_name_of(IShellFolder* folder, const ITEMIDLIST* item) {
+task_string display_name_of(IShellFolder* folder, const ITEMIDLIST* item, SHGDNF flags) {
     STRRET name;
     wchar_t* text = nullptr;
-    if (SUCCEEDED(folder->GetDisplayNameOf(item, SHGDN_NORMAL, &name)))
+    if (SUCCEEDED(folder->GetDisplayNameOf(item, flags, &name)))
         StrRetToStrW(&name, item, &text);
     return task_string(text);
 }

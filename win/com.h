@@ -68,8 +68,10 @@ task_idlist idlist_join(const ITEMIDLIST* first, const ITEMIDLIST* second);
 // The first `items` items of a list, as a list of their own.
 task_idlist idlist_prefix(const ITEMIDLIST* list, std::size_t items);
 
-// An item's normal display name as the folder gives it; null when it has none.
-task_string display_name_of(IShellFolder* folder, const ITEMIDLIST* item);
+// An item's display name as the folder gives it (its normal one unless `flags` ask for
+// another); null when it has none.
+task_string display_name_of(IShellFolder* folder, const ITEMIDLIST* item,
+                            SHGDNF flags = SHGDN_NORMAL);
 
 // A desktop-relative path as the shell parses it; null unless the parse gives S_OK.
 task_idlist parse_display_name(IShellFolder* desktop, const wchar_t* path);

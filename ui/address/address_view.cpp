@@ -8,7 +8,9 @@
 
 #include "core/segments.h"
 #include "fault/fatal.h"
+#include "win/background.h"
 #include "win/fill.h"
+#include "win/volume.h"
 #include "win/window_class.h"
 
 namespace {
@@ -103,6 +105,9 @@ LRESULT address_view_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
                 accessible.answer(handle, wparam, lparam, [this] { return describe(); }))
             return object;
         break;
+    case WM_ADDRESS_ASKED:
+        run_job_done(lparam);
+        return 0;
     }
     return DefWindowProcW(handle, message, wparam, lparam);
 }
@@ -296,7 +301,25 @@ void address_view_t::text_changed() {
 }
 
 void address_view_t::go_to(const std::wstring& path) {
-    const task_idlist list = parse_display_name(desktop.Get(), path.c_str());
+    const std::uint64_t ticket = ++go_to_ticket;
+    if (!on_slow_volume(path.c_str()))
+        return went_to(path, parse_display_name(desktop.Get(), path.c_str()).get());
+    // A share or a removable drive may keep the parse waiting: asked off this thread, which
+    // goes on answering (the box stays open meanwhile); a later Enter wins.
+    run_in_background(
+        [this, ticket, path]() -> job_done_t {
+            Microsoft::WRL::ComPtr<IShellFolder> own;
+            SHGetDesktopFolder(&own);
+            const task_idlist list = own ? parse_display_name(own.Get(), path.c_str()) : nullptr;
+            return [this, ticket, path, parsed = list ? idlist_bytes(list.get()) : byte_list{}] {
+                if (ticket != go_to_ticket || !editing()) return;
+                went_to(path, parsed.empty() ? nullptr : as_idlist(parsed));
+            };
+        },
+        handle, WM_ADDRESS_ASKED);
+}
+
+void address_view_t::went_to(const std::wstring& path, const ITEMIDLIST* list) {
     if (!list) {
         // Nothing of that name: the text stays, selected, to be put right.
         SetWindowTextW(edit, path.c_str());
@@ -306,7 +329,7 @@ void address_view_t::go_to(const std::wstring& path) {
     }
     // The keys go back where they came from, as Escape leaves them.
     close_editor();
-    host.browse(list.get());
+    host.browse(list);
 }
 
 bool address_view_t::on_editor_key(WPARAM key) {
@@ -354,9 +377,17 @@ void address_view_t::complete() {
 
 namespace {
 
+// What a path box holds, on one line.
+std::wstring one_line(std::wstring text) {
+    std::erase(text, L'\r');
+    std::erase(text, L'\n');
+    return text;
+}
+
 // The names of a folder's subfolders as a path spells them.
 std::vector<std::wstring> subfolders_of(IShellFolder* desktop, const std::wstring& parent) {
     std::vector<std::wstring> names;
+    if (!desktop) return names;
     const task_idlist list = parse_display_name(desktop, parent.c_str());
     if (!list) return names;
     Microsoft::WRL::ComPtr<IShellFolder> folder;
@@ -384,16 +415,36 @@ std::vector<std::wstring> subfolders_of(IShellFolder* desktop, const std::wstrin
 } // namespace
 
 void address_view_t::update_completions() {
-    std::wstring text = editor_text();
-    std::erase(text, L'\r');
-    std::erase(text, L'\n');
+    const std::wstring text = one_line(editor_text());
     const std::size_t cut = text.rfind(L'\\');
     if (cut == std::wstring::npos) return hide_completions();
-    const std::wstring parent = text.substr(0, cut + 1), tail = text.substr(cut + 1);
+    const std::wstring parent = text.substr(0, cut + 1);
     if (parent != completion_parent) {
         completion_parent = parent;
+        subfolder_names.clear();
+        if (on_slow_volume(parent.c_str())) {
+            // Listed off this thread: the drop-down comes once the volume answers.
+            hide_completions();
+            return run_in_background(
+                [this, parent]() -> job_done_t {
+                    Microsoft::WRL::ComPtr<IShellFolder> own;
+                    SHGetDesktopFolder(&own);
+                    return [this, parent, names = subfolders_of(own.Get(), parent)]() mutable {
+                        if (parent != completion_parent || !editing()) return;
+                        subfolder_names = std::move(names);
+                        show_completions();
+                    };
+                },
+                handle, WM_ADDRESS_ASKED);
+        }
         subfolder_names = subfolders_of(desktop.Get(), parent);
     }
+    show_completions();
+}
+
+void address_view_t::show_completions() {
+    const std::wstring text = one_line(editor_text());
+    const std::wstring tail = text.substr(std::min(text.size(), completion_parent.size()));
     shown_names.clear();
     for (const std::wstring& name : subfolder_names)
         if (name.size() >= tail.size() &&

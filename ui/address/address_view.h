@@ -21,6 +21,9 @@
 constexpr int MARKER_WIDTH = 24;
 constexpr int CLICK_ROOM = 40;
 
+// Work asked off the window's thread (win/background.h) comes back as this.
+constexpr UINT WM_ADDRESS_ASKED = WM_APP + 1;
+
 struct address_view_t {
     static constexpr bool owned_by_window = false; // its main window owns it
 
@@ -43,6 +46,7 @@ struct address_view_t {
     std::vector<std::wstring> subfolder_names; // of that folder, as typed in a path
     std::vector<std::wstring> shown_names;     // the ones the drop-down shows
     bool swallow_return = false;               // Enter chose from the drop-down
+    std::uint64_t go_to_ticket = 0;            // the latest path asked for
     accessible_holder_t accessible;
 
     int dpi = BASE_DPI;
@@ -81,8 +85,10 @@ private:
     // Browses to the typed path; one that names nothing keeps the editor open, selected,
     // with a beep.
     void go_to(const std::wstring& path);
+    void went_to(const std::wstring& path, const ITEMIDLIST* list);
     bool on_editor_key(WPARAM key);
     void update_completions();
+    void show_completions();
     void hide_completions();
     void complete();
     static LRESULT CALLBACK editor_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
