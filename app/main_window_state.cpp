@@ -15,6 +15,15 @@
 
 namespace {
 
+// The window's rectangle as it is when neither minimised nor maximised, in screen
+// coordinates, and whether it is (or, minimised, comes back) maximised. A minimised
+// window's own rectangle is a strip, or off every screen.
+struct placement_t {
+    RECT normal;
+    bool maximized;
+};
+placement_t normal_placement(HWND window);
+
 screen_rect_t work_area_near(const RECT& r) {
     MONITORINFO mi{};
     mi.cbSize = sizeof mi;
@@ -54,8 +63,9 @@ main_window_t* open_cascaded(const main_window_t* source, const ITEMIDLIST* fold
     main_window_t* window = main_window_t::open(folder);
     if (IsZoomed(source->handle)) return window;
     // Down and right of its source, the way windows cascade, so that it is seen to come.
-    RECT r;
-    GetWindowRect(source->handle, &r);
+    // From where the source stands when it is neither minimised nor maximised: a minimised
+    // one's own rectangle is a strip, or off every screen.
+    RECT r = normal_placement(source->handle).normal;
     const int step = metric_at(SM_CYCAPTION, source->dpi) + metric_at(SM_CYSIZEFRAME, source->dpi);
     OffsetRect(&r, step, step);
     const screen_rect_t work = work_area_near(r);
@@ -80,14 +90,6 @@ bool restore_every_window() {
 }
 
 namespace {
-
-// The window's rectangle as it is when neither minimised nor maximised, in screen
-// coordinates, and whether it is (or, minimised, comes back) maximised. A minimised
-// window's own rectangle is a strip, or off every screen.
-struct placement_t {
-    RECT normal;
-    bool maximized;
-};
 
 placement_t normal_placement(HWND window) {
     const bool zoomed = IsZoomed(window), iconic = IsIconic(window);

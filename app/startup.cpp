@@ -32,16 +32,17 @@ bool another_zelvon_runs() {
     return false;
 }
 
-// Two starts close together: the one that missed the other's window finds the file held.
-// It waits for that zelvon's window and hands over (which ends this process), or for the
-// file to come free; anything else leaves the file unopened.
-void wait_for_starting_zelvon(const wchar_t* path, const wchar_t* command_line) {
-    if (!another_zelvon_runs()) return;
+// The file held by another program: a zelvon still starting (the one that missed the
+// other's window), a scanner or a backup that has it open for a moment. Waited for a few
+// seconds: another zelvon's window, when it shows, takes the command line (which ends this
+// process); otherwise the file comes free. Held for good, it stays unopened.
+void wait_for_settings_file(const wchar_t* path, const wchar_t* command_line) {
     for (const ULONGLONG end = GetTickCount64() + 5000; GetTickCount64() < end;) {
         Sleep(100);
-        EnumWindows(find_running_instance, reinterpret_cast<LPARAM>(command_line));
+        if (another_zelvon_runs())
+            EnumWindows(find_running_instance, reinterpret_cast<LPARAM>(command_line));
         g_session.settings = open_settings_file(path);
-        if (valid_handle(g_session.settings)) return;
+        if (valid_handle(g_session.settings) || GetLastError() != ERROR_SHARING_VIOLATION) return;
     }
 }
 
@@ -60,7 +61,7 @@ void init_gui(const wchar_t* command_line) {
     unique_handle& settings = g_session.settings;
     if (have_folder) settings = open_settings_file(tmp);
     if (have_folder && !valid_handle(settings) && GetLastError() == ERROR_SHARING_VIOLATION)
-        wait_for_starting_zelvon(tmp, command_line);
+        wait_for_settings_file(tmp, command_line);
     const DWORD reason = valid_handle(settings) ? 0 : GetLastError();
     g_session.settings_path = tmp;
     // The report says which file, and why, in words.

@@ -113,8 +113,7 @@ LRESULT address_view_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 void address_view_t::set_folder(const ITEMIDLIST* list) {
-    ShowWindow(edit, SW_HIDE);
-    hide_completions();
+    if (editing()) close_editor();
     // Copied before the old list goes, so the bar's own list may be passed back in.
     task_idlist copy = idlist_copy(list);
     // The segments the old folder shares with the new one keep their names and widths:
@@ -274,8 +273,10 @@ void address_view_t::open_editor() {
 
 void address_view_t::close_editor() {
     hide_completions();
+    // Asked before it hides: hiding the focused box hands the focus to the bar itself.
+    const bool had_focus = GetFocus() == edit;
     ShowWindow(edit, SW_HIDE);
-    if (GetFocus() == edit) SetFocus(IsWindow(focus_before) ? focus_before : GetParent(handle));
+    if (had_focus) SetFocus(IsWindow(focus_before) ? focus_before : GetParent(handle));
 }
 
 bool address_view_t::editing() const {
@@ -351,6 +352,8 @@ bool address_view_t::on_editor_key(WPARAM key) {
         return true;
     case VK_TAB:
         if (!listed) return false;
+        // Its character would follow the name into the box.
+        swallow_tab = true;
         complete();
         return true;
     case VK_UP:
@@ -477,6 +480,10 @@ LRESULT CALLBACK address_view_t::editor_proc(HWND window, UINT message, WPARAM w
     // The characters of keys handled above would beep or break the line.
     if (message == WM_CHAR && wparam == L'\r' && view->swallow_return) {
         view->swallow_return = false;
+        return 0;
+    }
+    if (message == WM_CHAR && wparam == L'\t' && view->swallow_tab) {
+        view->swallow_tab = false;
         return 0;
     }
     if (message == WM_CHAR &&

@@ -46,6 +46,7 @@ struct address_view_t {
     std::vector<std::wstring> subfolder_names; // of that folder, as typed in a path
     std::vector<std::wstring> shown_names;     // the ones the drop-down shows
     bool swallow_return = false;               // Enter chose from the drop-down
+    bool swallow_tab = false;                  // Tab completed a name
     std::uint64_t go_to_ticket = 0;            // the latest path asked for
     accessible_holder_t accessible;
 

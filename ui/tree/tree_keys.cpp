@@ -79,10 +79,17 @@ bool tree_view_t::on_key(WPARAM key) {
             set_focus_node(node->first_child.get());
         return true;
     case VK_LEFT:
-        if (node->expanded)
+        if (node->expanded) {
             toggle_expanded(node);
-        else if (node->parent && is_listed(node->parent))
-            set_focus_node(node->parent);
+        } else if (const tree_node_t* parent = node->parent) {
+            // Listed below a closed folder (as the folder shown is): the folders above its
+            // parent open, so that the parent has a row to go to.
+            std::vector<const tree_node_t*> closed;
+            for (const tree_node_t* up = parent->parent; up; up = up->parent)
+                if (!up->expanded) closed.push_back(up);
+            for (auto up = closed.rbegin(); up != closed.rend(); ++up) folders->expand(*up);
+            if (is_listed(parent)) set_focus_node(parent);
+        }
         return true;
     case VK_SPACE:
         // Within a name being typed, a blank is one of its letters.

@@ -548,6 +548,18 @@ TEST_F(TreeViewTest, TheKeyboardMovesAFocusRowOpensFoldersBrowsesAndPins) {
     SetKeyboardState(keys);
     EXPECT_TRUE(node(b1)->pinned);
     EXPECT_EQ(home.pins_changed.back(), (test_host_t::pin_change_t{absolute_list(b1), true}));
+
+    // Left on a row listed below closed folders (the folder shown): its parent gets a row
+    // and the focus.
+    key(VK_HOME);
+    key(VK_LEFT); // the desktop closed
+    show(absolute_list(b2));
+    ASSERT_FALSE(root().expanded);
+    tree->on_message(WM_KEYDOWN, VK_END, 0);
+    ASSERT_EQ(tree->focus(), node(b2));
+    key(VK_LEFT);
+    EXPECT_EQ(tree->focus(), node(b1));
+    EXPECT_TRUE(root().expanded && node(b)->expanded);
 }
 
 TEST_F(TreeViewTest, AScreenReaderSeesTheListedRowsWithTheirStates) {
