@@ -39,20 +39,30 @@ void expect_every_pane_shows(HWND window, const panes_t& panes, const item_list&
     expect_tree_marks(panes.tree, folder);
 }
 
-// Keys as the keyboard delivers them, through the process's message queue: the text
-// replaces the editor's, and a line break stands for Enter.
-void type(HWND edit, const std::wstring& text) {
-    PostMessageW(edit, EM_SETSEL, 0, -1);
-    for (wchar_t c : text) PostMessageW(edit, WM_CHAR, c, 1);
+DWORD selection(HWND edit) {
+    DWORD_PTR range = 0;
+    SendMessageTimeoutW(edit, EM_GETSEL, 0, 0, SMTO_NORMAL, WAIT_MS, &range);
+    return DWORD(range);
+}
+
+// Typed on the keyboard over the editor's whole text, once the editor has the keys.
+testing::AssertionResult type_over(HWND edit, const std::wstring& text) {
+    if (!wait_until([&] { return focus_of(edit) == edit; }))
+        return testing::AssertionFailure() << "the editor never took the keys";
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(edit, EM_SETSEL, 0, -1, SMTO_NORMAL, WAIT_MS, &result);
+    type_text(text);
+    return testing::AssertionSuccess();
 }
 
 bool same_path(const std::wstring& a, const std::wstring& b) {
     return lstrcmpiW(a.c_str(), b.c_str()) == 0;
 }
 
-// Opens the editor by a click right of the last segment.
-void click_past_the_segments(HWND bar) {
-    send_click(bar, client_rect(bar).right - 5, 10);
+// Opens the editor by a click right of the last segment; true once it shows.
+bool click_past_the_segments(HWND bar, HWND edit) {
+    return click(bar, client_rect(bar).right - 5, 10) &&
+           wait_until([&] { return IsWindowVisible(edit) && focus_of(edit) == edit; });
 }
 
 } // namespace
@@ -71,21 +81,23 @@ TEST(AddressBar, FirstSegmentTakesEveryPaneToTheComputerWhereTheEditorOpensEmpty
     const panes_t panes = find_panes(window);
     expect_every_pane_shows(window, panes, windows);
 
-    send_click(panes.address, 5, 10);
+    ASSERT_TRUE(click(panes.address, 5, 10));
     expect_every_pane_shows(window, panes, computer);
 
     // The computer has no path of its own to edit; a text that names nothing stays in the
     // box to be put right, and Escape gives up.
     HWND edit = find_child(panes.address, L"EDIT");
     ASSERT_TRUE(edit);
-    click_past_the_segments(panes.address);
-    EXPECT_TRUE(IsWindowVisible(edit));
+    ASSERT_TRUE(click_past_the_segments(panes.address, edit));
     EXPECT_EQ(window_text(edit), L"");
-    type(edit, L"C:\\windoes\\no_such_folder\r");
-    // The line break arrives last; what it leaves is the text without it.
-    EXPECT_TRUE(wait_until([&] { return window_text(edit) == L"C:\\windoes\\no_such_folder"; }));
+    const std::wstring wrong = L"C:\\windoes\\no_such_folder";
+    ASSERT_TRUE(type_over(edit, wrong));
+    press_keys({VK_RETURN});
+    // Enter leaves the text without a line break, and selects it whole to be typed over.
+    EXPECT_TRUE(wait_until([&] { return selection(edit) == DWORD(MAKELONG(0, wrong.size())); }));
+    EXPECT_EQ(window_text(edit), wrong);
     EXPECT_TRUE(IsWindowVisible(edit));
-    PostMessageW(edit, WM_KEYDOWN, VK_ESCAPE, 1);
+    press_keys({VK_ESCAPE});
     EXPECT_TRUE(wait_until([&] { return !IsWindowVisible(edit); }));
     ASSERT_TRUE(app.sync(window));
     EXPECT_EQ(browser_item_count(panes.browser), folder_item_count(computer));
@@ -114,19 +126,18 @@ TEST(AddressBar, EditorHoldsThePathAndEnterTakesEveryPaneToTheTypedFolder) {
     EXPECT_FALSE(IsWindowVisible(edit));
 
     // Covering the bar, with the folder's path, ready for keys.
-    click_past_the_segments(panes.address);
-    EXPECT_TRUE(IsWindowVisible(edit));
+    ASSERT_TRUE(click_past_the_segments(panes.address, edit));
     EXPECT_EQ(rect_in_parent(edit).left, 0);
     EXPECT_EQ(rect_in_parent(edit).right, client_rect(panes.address).right);
     EXPECT_PRED2(same_path, window_text(edit), L"C:\\windows");
     EXPECT_EQ(focus_of(window), edit);
 
     // Typing alone goes nowhere; Enter does.
-    type(edit, L"C:\\windows\\system32");
+    ASSERT_TRUE(type_over(edit, L"C:\\windows\\system32"));
     ASSERT_TRUE(wait_until([&] { return window_text(edit) == L"C:\\windows\\system32"; }));
     EXPECT_TRUE(IsWindowVisible(edit));
     EXPECT_EQ(browser_item_count(panes.browser), folder_item_count(windows));
-    PostMessageW(edit, WM_CHAR, L'\r', 1);
+    press_keys({VK_RETURN});
     EXPECT_TRUE(wait_until([&] { return !IsWindowVisible(edit); }));
     expect_every_pane_shows(window, panes, system32);
 

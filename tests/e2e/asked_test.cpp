@@ -101,7 +101,7 @@ TEST(AskedFor, ADeepFolderKeepsItsOwnSegmentWholeAndTheBarsEndStillOpensTheEdito
         }));
         // The bar's right end is bar, not a segment: it opens the editor on the path.
         HWND editor = find_child(bar, L"Edit");
-        send_click(bar, client_rect(bar).right - 5, 10);
+        ASSERT_TRUE(click(bar, client_rect(bar).right - 5, 10));
         EXPECT_TRUE(wait_until([&] { return IsWindowVisible(editor) != FALSE; }));
         EXPECT_EQ(window_text(editor), deep);
         close_and_read(app, window);

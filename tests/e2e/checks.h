@@ -22,6 +22,15 @@ namespace e2e {
 
 constexpr UINT WM_NEW_WINDOW = 0x800A;
 
+// Whether the panes stand beside a bar at `bar`: what the hand dragging it watches for.
+inline std::function<bool()> beside(HWND window, int bar) {
+    return [window, bar] {
+        const panes_t panes = find_panes(window);
+        return rect_in_parent(panes.tree).right == bar &&
+               rect_in_parent(panes.browser).left == bar + 4;
+    };
+}
+
 // Folders are told apart by the names they parse from, not by their item IDs, which
 // carry the folder's times and so change whenever something is written into it.
 inline testing::AssertionResult same_folder(const item_list& actual, const item_list& expected) {

@@ -4,7 +4,9 @@
 #include <shlobj.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
 
 #include "tests/support/dib.h"
 
@@ -513,30 +515,40 @@ int process_count(const wchar_t* exe_name) {
     return count;
 }
 
-void send_button(HWND window, UINT message, int x, int y) {
-    DWORD_PTR result = 0;
-    SendMessageTimeoutW(window, message, message == WM_LBUTTONDOWN ? MK_LBUTTON : 0,
-                        MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)), SMTO_NORMAL,
-                        WAIT_MS, &result);
-}
-
-void send_click(HWND window, int x, int y) {
-    send_button(window, WM_LBUTTONDOWN, x, y);
-    send_button(window, WM_LBUTTONUP, x, y);
-}
-
 POINT screen_point(HWND window, int x, int y) {
     POINT p{x, y};
     ClientToScreen(window, &p);
     return p;
 }
 
-void pointer_to(POINT screen) {
-    SetCursorPos(screen.x, screen.y);
-}
-
 namespace {
 
+RECT virtual_screen() {
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN), top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    return {left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+            top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+}
+
+// The absolute coordinate that the system maps back onto `offset` of `length` pixels
+// (it takes offset * length / 65536, rounded down).
+LONG normalised(LONG offset, LONG length) {
+    return LONG((LONGLONG(offset) * 65536 + length - 1) / length);
+}
+
+// A move to a screen point, or a button event there. Wine also turns what the display
+// reports of the pointer's earlier moves into moves of its own, which may come late: a
+// button event that finds the pointer elsewhere moves it back first, in the same event.
+void mouse_input_at(POINT screen, DWORD flags = 0) {
+    const RECT desk = virtual_screen();
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dx = normalised(screen.x - desk.left, desk.right - desk.left);
+    input.mi.dy = normalised(screen.y - desk.top, desk.bottom - desk.top);
+    input.mi.dwFlags = flags | MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE | MOUSEEVENTF_VIRTUALDESK;
+    SendInput(1, &input, sizeof input);
+}
+
+// At wherever the pointer is.
 void mouse_input(DWORD flags) {
     INPUT input{};
     input.type = INPUT_MOUSE;
@@ -544,7 +556,80 @@ void mouse_input(DWORD flags) {
     SendInput(1, &input, sizeof input);
 }
 
+bool on_screen(POINT p) {
+    const RECT screen = virtual_screen();
+    return PtInRect(&screen, p) != FALSE;
+}
+
+POINT clamped_to_screen(POINT p) {
+    const RECT screen = virtual_screen();
+    return {std::clamp(p.x, screen.left, screen.right - 1),
+            std::clamp(p.y, screen.top, screen.bottom - 1)};
+}
+
+bool lands_in(HWND window, POINT screen) {
+    HWND hit = WindowFromPoint(screen);
+    return hit && (hit == window || IsChild(window, hit));
+}
+
+DWORD thread_of(HWND window) {
+    return GetWindowThreadProcessId(window, nullptr);
+}
+
+// Whether any of the points lies over a window of another thread than `window`'s.
+bool leaves_thread(HWND window, const std::vector<POINT>& points) {
+    for (POINT p : points)
+        if (HWND hit = WindowFromPoint(p); !hit || thread_of(hit) != thread_of(window)) return true;
+    return false;
+}
+
+// Between the steps of one gesture: long enough for each to be an event of its own.
+void pause() {
+    Sleep(20);
+}
+
+// Wine reports each move of the pointer once more, as the display tells the window's
+// thread of it, and that thread reads the display only when it comes back for messages.
+// Let it do so after each step of a drag: else the reports of earlier steps come after the
+// last one and take the pointer back there.
+void catch_up(HWND window) {
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, WAIT_MS, &result);
+}
+
+// The pointer on a client point of `window`, with nothing else there to take a press.
+bool point_at(HWND window, POINT client) {
+    if (!reachable(window, client)) return false;
+    const POINT screen = screen_point(window, client.x, client.y);
+    // Again when one of Wine's late moves took it away at once.
+    if (wait_until([&] { return pointer_to(screen); }, 2000)) return true;
+    POINT at{};
+    GetCursorPos(&at);
+    std::fprintf(stderr, "the pointer did not come to (%ld, %ld) of %ls %p but to (%ld, %ld)\n",
+                 client.x, client.y, class_name(window).c_str(), static_cast<void*>(window), at.x,
+                 at.y);
+    return false;
+}
+
+bool click_with(HWND window, int x, int y, DWORD down, DWORD up) {
+    if (!point_at(window, {x, y})) return false;
+    const POINT at = screen_point(window, x, y);
+    pause();
+    mouse_input_at(at, down);
+    pause();
+    mouse_input_at(at, up);
+    pause();
+    return true;
+}
+
 } // namespace
+
+bool pointer_to(POINT screen) {
+    // Through the input queue, in order with the presses, as the mouse's own moves come.
+    mouse_input_at(screen);
+    POINT at{};
+    return GetCursorPos(&at) && at.x == screen.x && at.y == screen.y;
+}
 
 void button_down() {
     mouse_input(MOUSEEVENTF_LEFTDOWN);
@@ -552,6 +637,110 @@ void button_down() {
 
 void button_up() {
     mouse_input(MOUSEEVENTF_LEFTUP);
+}
+
+bool reachable(HWND window, POINT client) {
+    const POINT screen = screen_point(window, client.x, client.y);
+    if (!on_screen(screen)) {
+        std::fprintf(stderr, "(%ld, %ld) of %ls %p lies off the screen at (%ld, %ld)\n", client.x,
+                     client.y, class_name(window).c_str(), static_cast<void*>(window), screen.x,
+                     screen.y);
+        return false;
+    }
+    if (lands_in(window, screen)) return true;
+    // Real input goes to what the pointer is over: another window on top would take it.
+    HWND top = GetAncestor(window, GA_ROOT);
+    SetWindowPos(top, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    SetForegroundWindow(top);
+    if (wait_until([&] { return lands_in(window, screen); }, 5000)) return true;
+    HWND hit = WindowFromPoint(screen);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hit, &owner);
+    std::fprintf(stderr,
+                 "(%ld, %ld) of %ls %p cannot be reached: %ls %p of process %lu lies over it\n",
+                 client.x, client.y, class_name(window).c_str(), static_cast<void*>(window),
+                 class_name(hit).c_str(), static_cast<void*>(hit), owner);
+    return false;
+}
+
+bool click(HWND window, int x, int y) {
+    return click_with(window, x, y, MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP);
+}
+
+bool right_click(HWND window, int x, int y) {
+    return click_with(window, x, y, MOUSEEVENTF_RIGHTDOWN, MOUSEEVENTF_RIGHTUP);
+}
+
+bool drag(HWND window, POINT from, POINT to, const std::function<bool()>& there) {
+    if (!point_at(window, from)) return false;
+    const POINT start = screen_point(window, from.x, from.y),
+                end = clamped_to_screen(screen_point(window, to.x, to.y));
+    // A hand passes the points between; Wine may merge moves that come too close together.
+    constexpr int STEPS = 6;
+    std::vector<POINT> steps;
+    for (int i = 1; i <= STEPS; ++i)
+        steps.push_back(
+            {start.x + (end.x - start.x) * i / STEPS, start.y + (end.y - start.y) * i / STEPS});
+    // Input goes to the thread of the window under the pointer, unless one has taken the
+    // capture by then: a move over another's window made before the pressed window has read
+    // its press would go to that other window, and the release too. So such a drag waits
+    // for the capture of an earlier one to go, and for its own press to take it.
+    const bool leaves = leaves_thread(window, steps);
+    if (leaves && !wait_until([&] { return capture_of(window) == nullptr; })) {
+        std::fprintf(stderr, "%ls %p still holds the capture of an earlier press\n",
+                     class_name(window).c_str(), static_cast<void*>(window));
+        return false;
+    }
+    pause();
+    mouse_input_at(start, MOUSEEVENTF_LEFTDOWN);
+    if (leaves && !wait_until([&] { return capture_of(window) != nullptr; })) {
+        std::fprintf(stderr, "the press at (%ld, %ld) of %ls %p took no capture to carry\n", from.x,
+                     from.y, class_name(window).c_str(), static_cast<void*>(window));
+        mouse_input_at(start, MOUSEEVENTF_LEFTUP);
+        return false;
+    }
+    pause();
+    for (POINT step : steps) {
+        pointer_to(step);
+        pause();
+        catch_up(window);
+    }
+    // Let go once the window shows the pointer there, as a hand does. A late report of an
+    // earlier step can still take the place of the last move before the window reads it:
+    // then the pointer is moved there again.
+    bool arrived = !there;
+    for (const ULONGLONG give_up = GetTickCount64() + WAIT_MS;
+         !arrived && GetTickCount64() < give_up;) {
+        arrived = wait_until(there, 500);
+        if (!arrived) {
+            // By way of a pixel beside it: a move to where the pointer already stands is none.
+            pointer_to({end.x + (start.x > end.x ? 1 : -1), end.y});
+            pause();
+            pointer_to(end);
+            pause();
+            catch_up(window);
+        }
+    }
+    if (!arrived)
+        std::fprintf(stderr, "the drag to (%ld, %ld) of %ls %p never showed there\n", to.x, to.y,
+                     class_name(window).c_str(), static_cast<void*>(window));
+    mouse_input_at(end, MOUSEEVENTF_LEFTUP);
+    pause();
+    return arrived;
+}
+
+bool to_front(HWND window) {
+    HWND top = GetAncestor(window, GA_ROOT);
+    if (GetForegroundWindow() != top) {
+        SetWindowPos(top, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+        SetForegroundWindow(top);
+    }
+    if (wait_until([&] { return GetForegroundWindow() == top; }, 5000)) return true;
+    std::fprintf(stderr, "%ls %p does not come to the front: %ls %p stays there\n",
+                 class_name(top).c_str(), static_cast<void*>(top),
+                 class_name(GetForegroundWindow()).c_str(),
+                 static_cast<void*>(GetForegroundWindow()));
+    return false;
 }
 
 void press_keys(std::initializer_list<WORD> chord) {
@@ -585,29 +774,6 @@ void type_text(const std::wstring& text) {
         }
     SendInput(UINT(inputs.size()), inputs.data(), sizeof(INPUT));
     Sleep(50);
-}
-
-void real_click(HWND window, int x, int y) {
-    pointer_to(screen_point(window, x, y));
-    button_down();
-    button_up();
-    Sleep(50);
-}
-
-void real_right_click(HWND window, int x, int y) {
-    pointer_to(screen_point(window, x, y));
-    mouse_input(MOUSEEVENTF_RIGHTDOWN);
-    mouse_input(MOUSEEVENTF_RIGHTUP);
-    Sleep(50);
-}
-
-void drag(HWND window, int from_x, int to_x, int y) {
-    auto at = [y](int x) { return MAKELPARAM(static_cast<WORD>(x), static_cast<WORD>(y)); };
-    DWORD_PTR result = 0;
-    SendMessageTimeoutW(window, WM_LBUTTONDOWN, MK_LBUTTON, at(from_x), SMTO_NORMAL, WAIT_MS,
-                        &result);
-    SendMessageTimeoutW(window, WM_MOUSEMOVE, MK_LBUTTON, at(to_x), SMTO_NORMAL, WAIT_MS, &result);
-    SendMessageTimeoutW(window, WM_LBUTTONUP, 0, at(to_x), SMTO_NORMAL, WAIT_MS, &result);
 }
 
 std::wstring zelvon_path() {

@@ -1,10 +1,11 @@
 #pragma once
 // Drives zelvon.exe from outside, as a user and the file system see it: starts the
-// process, finds its windows, reads rectangles and pixels, sends mouse input, closes it
-// and reads the settings file it leaves behind.
+// process, finds its windows, reads rectangles and pixels, gives it real pointer and key
+// input, closes it and reads the settings file it leaves behind.
 #include <windows.h>
 
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -158,24 +159,38 @@ template <typename F> bool wait_until(F done, DWORD timeout_ms = WAIT_MS) {
     }
 }
 
-// A press, one move and a release at client coordinates. Sent, not posted, so the
-// window has handled all three (and laid itself out) when this returns.
-void drag(HWND window, int from_x, int to_x, int y);
-
-// A press or a release at the client point, sent: handled when this returns.
-void send_button(HWND window, UINT message, int x, int y);
-// A press, then a release at the same client point, both sent.
-void send_click(HWND window, int x, int y);
-
-// Real pointer input, as the mouse gives it: the pointer is put on the screen point,
-// and the button goes to whichever window is under it or holds the capture.
+// Real pointer input, as the mouse gives it: SendInput moves the pointer and presses the
+// button, and the press goes to whichever window is under the pointer or holds the capture.
+// The system hands the input to the window's thread in its own time: when these return,
+// the window may not have seen it yet, so a case waits for what the input does.
 POINT screen_point(HWND window, int x, int y);
-void pointer_to(POINT screen);
+// False when the pointer does not come to stand on the point (one off the screen, say).
+bool pointer_to(POINT screen);
 void button_down();
 void button_up();
-// A real click at a client point: the window under it comes to the front and takes it.
-void real_click(HWND window, int x, int y);
-void real_right_click(HWND window, int x, int y);
+
+// Whether a press at the client point of `window` would reach it or one of its children;
+// when another window lies over that point, `window`'s top-level window is raised first.
+// Says on stderr what lies there instead when it cannot be reached.
+[[nodiscard]] bool reachable(HWND window, POINT client);
+
+// A click at a client point: the window under it comes to the front and takes it. False,
+// with nothing pressed, when the point cannot be reached.
+[[nodiscard]] bool click(HWND window, int x, int y);
+[[nodiscard]] bool right_click(HWND window, int x, int y);
+
+// A press at the client point `from`, the pointer carried in steps to `to` (client
+// coordinates too, outside the window if need be; the pointer stops at the screen's edge)
+// and let go there, once `there` holds when given: what the window shows of the pointer's
+// arrival, which a hand waits to see before letting go. A drag that leaves the window's own
+// windows carries the press only once the window has taken the capture. False, with
+// nothing left pressed, when `from` cannot be reached, no capture comes or `there` never
+// holds.
+[[nodiscard]] bool drag(HWND window, POINT from, POINT to, const std::function<bool()>& there = {});
+
+// Makes the top-level window of `window` the foreground one, which takes the keys; false
+// when it does not become so.
+[[nodiscard]] bool to_front(HWND window);
 
 // Real key presses, as the keyboard gives them to the focused window: a chord pressed
 // in order and let go in reverse (press_keys({VK_CONTROL, 'L'})), or text typed.

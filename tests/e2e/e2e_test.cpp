@@ -2,6 +2,7 @@
 // exit code and the settings file it leaves behind.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <ostream>
 #include <sstream>
 #include <string>
@@ -24,6 +25,11 @@ void expect_layout(HWND window, int bar) {
     EXPECT_EQ(rect_in_parent(panes.tree), (RECT{0, 0, bar, h}));
     EXPECT_EQ(rect_in_parent(panes.address), (RECT{bar + 4, 0, w, 20}));
     EXPECT_EQ(rect_in_parent(panes.browser), (RECT{bar + 4, 20, w, h}));
+}
+
+// Where the panes stand, for a drag's failure.
+std::string panes_at(HWND window) {
+    return "the tree ends at " + std::to_string(rect_in_parent(find_panes(window).tree).right);
 }
 
 // Where the bar is not painted exactly over columns bar .. bar + 3: the first pixel
@@ -89,7 +95,7 @@ TEST(Folder, ArgumentIsShownSavedAndRestoredWithTheWindowAndSplitter) {
         expect_browser_shows(window, windows_folder);
         // Away from the defaults, so that a restore that keeps them shows.
         SetWindowPos(window, nullptr, 60, 50, 900, 700, SWP_NOZORDER | SWP_NOACTIVATE);
-        drag(window, 302, 180, 200);
+        ASSERT_TRUE(drag(window, {302, 200}, {180, 200}, beside(window, 180))) << panes_at(window);
         placed = window_rect(window);
         ASSERT_EQ(placed, (RECT{60, 50, 960, 750}));
         first_save = close_and_read(app, window);
@@ -143,35 +149,38 @@ TEST(Splitter, DragMovesThePanesAndIsSaved) {
     HWND window = app.wait_for_window();
     ASSERT_TRUE(window);
 
-    drag(window, 303, 120, 400);
+    ASSERT_TRUE(drag(window, {303, 400}, {120, 400}, beside(window, 120))) << panes_at(window);
     expect_layout(window, 120);
     expect_bar_at(window, 120);
 
-    // A press beside the bar starts no drag.
-    drag(window, 124, 200, 400);
-    expect_layout(window, 120);
+    // A press just beside the bar, in the browser, starts no drag: the bar is still there
+    // for the next one, whose move shows that the window has dealt with the first.
+    ASSERT_TRUE(drag(window, {124, 400}, {200, 400}));
+    ASSERT_TRUE(drag(window, {121, 400}, {140, 400}, beside(window, 140))) << panes_at(window);
+    expect_layout(window, 140);
 
-    EXPECT_EQ(decode_settings(close_and_read(app, window)).split, 120);
+    EXPECT_EQ(decode_settings(close_and_read(app, window)).split, 140);
 }
 
 TEST(Splitter, StaysWithinReachPastEitherEdge) {
-    // A file saved with the bar left of the window, as an unguarded drag would leave it.
-    write_settings(encode_settings(-50, RECT{0, 0, 1024, 768}, {}));
+    // A file saved with the bar left of the window, as an unguarded drag would leave it; the
+    // window off the screen's edges, so the pointer can go past both of its own.
+    write_settings(encode_settings(-50, RECT{100, 50, 1124, 818}, {}));
     app_t app;
     HWND window = app.wait_for_window();
     ASSERT_TRUE(window);
     const int w = client_rect(window).right;
     expect_layout(window, 0);
 
-    drag(window, 1, w + 100, 300);
+    ASSERT_TRUE(drag(window, {1, 300}, {w + 100, 300}, beside(window, w - 4))) << panes_at(window);
     expect_layout(window, w - 4);
     expect_bar_at(window, w - 4);
 
-    drag(window, w - 2, -50, 300);
+    ASSERT_TRUE(drag(window, {w - 2, 300}, {-50, 300}, beside(window, 0))) << panes_at(window);
     expect_layout(window, 0);
     expect_bar_at(window, 0);
 
-    drag(window, 3, 150, 300);
+    ASSERT_TRUE(drag(window, {3, 300}, {150, 300}, beside(window, 150))) << panes_at(window);
     expect_layout(window, 150);
 
     EXPECT_EQ(decode_settings(close_and_read(app, window)).split, 150);
@@ -287,7 +296,7 @@ TEST(Closing, OneOfTwoWindowsLeavesTheProcessRunningTheLastEndsIt) {
     app.close(first);
     ASSERT_TRUE(wait_until([&] { return !IsWindow(first); }));
     // The one left still takes input, which a process on its way out no longer reads.
-    drag(second, 301, 150, 300);
+    ASSERT_TRUE(drag(second, {301, 300}, {150, 300}, beside(second, 150))) << panes_at(second);
     expect_layout(second, 150);
     EXPECT_EQ(app.main_windows(), std::vector<HWND>{second});
 

@@ -39,16 +39,10 @@ DWORD selection(HWND box) {
     return DWORD(range);
 }
 
-void post_key(HWND window, WPARAM key) {
-    PostMessageW(window, WM_KEYDOWN, key, 1);
-    PostMessageW(window, WM_KEYUP, key, 0xC0000001);
-}
-
-// Posted after other input, a selection in the trace box is made once the dialog's loop
-// has dealt with all of it: the queue hands posted messages out in order.
-bool queue_drained(HWND box) {
-    PostMessageW(box, EM_SETSEL, 2, 5);
-    return wait_until([&] { return selection(box) == MAKELONG(2, 5); });
+bool pushed(HWND button) {
+    DWORD_PTR state = 0;
+    SendMessageTimeoutW(button, BM_GETSTATE, 0, 0, SMTO_NORMAL, WAIT_MS, &state);
+    return (state & BST_PUSHED) != 0;
 }
 
 // zelvon started while another holds the settings file as zelvon itself holds it,
@@ -122,12 +116,23 @@ TEST_F(FatalDialog, NamesTheFailedOpenWithItsTraceAndOnlyItsButtonEndsTheProcess
     EXPECT_EQ(controls_[5].rect, (RECT{515, 412, 515 + 88, 412 + 24}));
     EXPECT_EQ(focus_of(dialog_), button());
 
-    post_key(button(), VK_ESCAPE);
-    ASSERT_TRUE(queue_drained(trace_box()));
+    ASSERT_TRUE(to_front(dialog_));
+    press_keys({VK_ESCAPE});
+    // The report's loop takes input in order: once a press on the button that comes after
+    // shows it pushed, Escape has been dealt with. The press slides off the button before
+    // it is let go, which takes it back.
+    ASSERT_TRUE(reachable(button(), {40, 12}));
+    pointer_to(screen_point(button(), 40, 12));
+    button_down();
+    ASSERT_TRUE(wait_until([&] { return pushed(button()); }));
     EXPECT_TRUE(app_->running());
     EXPECT_TRUE(IsWindowVisible(dialog_));
+    pointer_to(screen_point(button(), -60, 12));
+    button_up();
+    EXPECT_TRUE(wait_until([&] { return !pushed(button()); }));
+    EXPECT_EQ(focus_of(dialog_), button());
 
-    post_key(button(), VK_RETURN);
+    press_keys({VK_RETURN});
     EXPECT_EQ(app_->wait_for_exit(), std::optional<DWORD>(1));
 }
 
@@ -135,34 +140,23 @@ TEST_F(FatalDialog, StaysWhereItIsWhenItsTitleBarIsDragged) {
     const RECT placed = window_rect(dialog_);
     POINT caption = screen_point(dialog_, 200, 0);
     caption.y = (placed.top + caption.y) / 2;
-    ASSERT_EQ(WindowFromPoint(caption), dialog_);
     DWORD_PTR hit = 0;
     SendMessageTimeoutW(dialog_, WM_NCHITTEST, 0, MAKELPARAM(caption.x, caption.y), SMTO_NORMAL,
                         WAIT_MS, &hit);
     ASSERT_EQ(hit, DWORD_PTR(HTCAPTION));
-    pointer_to(caption);
-    button_down();
-    pointer_to({caption.x + 120, caption.y + 90});
-    button_up();
+    ScreenToClient(dialog_, &caption);
+    ASSERT_TRUE(drag(dialog_, caption, {caption.x + 120, caption.y + 90}));
 
-    // A real click that moves the message box's caret comes after the drag in the one
-    // input queue: once it shows, the drag has been dealt with.
+    // A click that moves the message box's caret comes after the drag in the one input
+    // queue: once it shows, the drag has been dealt with.
     DWORD_PTR result = 0;
     SendMessageTimeoutW(message_box(), EM_SETSEL, 2, 5, SMTO_NORMAL, WAIT_MS, &result);
-    const POINT in_box = screen_point(message_box(), 3, 3);
-    ASSERT_EQ(WindowFromPoint(in_box), message_box());
-    pointer_to(in_box);
-    button_down();
-    button_up();
+    ASSERT_TRUE(click(message_box(), 3, 3));
     ASSERT_TRUE(wait_until([&] { return selection(message_box()) == MAKELONG(0, 0); }));
     EXPECT_EQ(window_rect(dialog_), placed);
     EXPECT_TRUE(app_->running());
 
-    const POINT on_button = screen_point(button(), 40, 12);
-    ASSERT_EQ(WindowFromPoint(on_button), button());
-    pointer_to(on_button);
-    button_down();
-    button_up();
+    ASSERT_TRUE(click(button(), 40, 12));
     EXPECT_EQ(app_->wait_for_exit(), std::optional<DWORD>(1));
 }
 

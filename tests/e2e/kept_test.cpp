@@ -85,14 +85,15 @@ TEST(Pins, APinMadeInOneWindowShowsInTheOtherAndOutlivesItsSaves) {
 
     // In A: open the folder shown (row 1) and pin its first subfolder (row 2).
     HWND tree_a = find_panes(a).tree;
-    send_click(tree_a, 10 * depth + 7, 30);
+    ASSERT_TRUE(click(tree_a, 10 * depth + 7, 30));
     // The children are listed off the window's thread: pin only once they show.
     ASSERT_TRUE(wait_until([&] {
         const snapshot_t s(tree_a);
         return tree_row_count(s) > 2 && tree_row(s, 2).depth == depth + 1;
     }));
-    send_click(tree_a, client_rect(tree_a).right - 11, 50);
-    ASSERT_TRUE(app.sync(a));
+    ASSERT_TRUE(click(tree_a, client_rect(tree_a).right - 11, 50));
+    // Shown once the press has been dealt with, and so saved.
+    ASSERT_TRUE(wait_until([&] { return tree_row(snapshot_t(tree_a), 2).background == "pinned"; }));
 
     // B shows it at once, and a navigation in B keeps it in the file.
     HWND tree_b = find_panes(b).tree;
@@ -105,7 +106,7 @@ TEST(Pins, APinMadeInOneWindowShowsInTheOtherAndOutlivesItsSaves) {
                 return true;
         return false;
     }));
-    send_click(tree_b, 30, 10); // B's desktop row: a navigation, and a save
+    ASSERT_TRUE(click(tree_b, 30, 10)); // B's desktop row: a navigation, and a save
     expect_browser_shows(b, {});
     // Ended with both open, the file is B's last save.
     const settings_image_t saved = decode_settings(end_session_and_read(app));

@@ -12,8 +12,9 @@ using namespace e2e;
 namespace {
 
 // Somewhere in the tree that is no row: the focus goes there and nothing else happens.
-void focus_tree(HWND tree) {
-    real_click(tree, 60, client_rect(tree).bottom - 4);
+bool focus_tree(HWND tree) {
+    return click(tree, 60, client_rect(tree).bottom - 4) &&
+           wait_until([&] { return focus_of(tree) == tree; });
 }
 
 bool bar_shows(HWND bar, int segments) {
@@ -37,7 +38,7 @@ TEST(Keyboard, HistoryParentAndThePathBoxTakeEveryPaneWhereTheKeysSay) {
     expect_browser_shows(window, windows);
     const panes_t panes = find_panes(window);
     const int deep = item_count(system32);
-    focus_tree(panes.tree);
+    ASSERT_TRUE(focus_tree(panes.tree));
 
     press_keys({VK_CONTROL, 'L'});
     type_text(L"C:\\windows\\system32");
@@ -74,14 +75,14 @@ TEST(Keyboard, CtrlNOpensASecondWindowOnTheSameFolderAndCtrlWClosesIt) {
     HWND window = app.wait_for_window();
     ASSERT_TRUE(window);
     expect_browser_shows(window, windows);
-    focus_tree(find_panes(window).tree);
+    ASSERT_TRUE(focus_tree(find_panes(window).tree));
 
     press_keys({VK_CONTROL, 'N'});
     ASSERT_TRUE(wait_until([&] { return app.main_windows().size() == 2; }));
     HWND copy = app.main_windows()[0] == window ? app.main_windows()[1] : app.main_windows()[0];
     expect_browser_shows(copy, windows);
 
-    focus_tree(find_panes(copy).tree);
+    ASSERT_TRUE(focus_tree(find_panes(copy).tree));
     press_keys({VK_CONTROL, 'W'});
     EXPECT_TRUE(wait_until([&] { return app.main_windows().size() == 1; }));
     EXPECT_TRUE(IsWindow(window));
@@ -109,7 +110,7 @@ TEST(Keyboard, TheTreeIsDrivenByArrowsEnterTypedNamesAndThePinKey) {
     HWND window = app.wait_for_window();
     ASSERT_TRUE(window);
     expect_browser_shows(window, system32);
-    focus_tree(find_panes(window).tree);
+    ASSERT_TRUE(focus_tree(find_panes(window).tree));
 
     // The focus row starts on the folder shown: open it, go down to its first child.
     press_keys({VK_RIGHT});

@@ -56,7 +56,7 @@ TEST(LiveTree, FoldersMadeRenamedOrDeletedOutsideShowWithoutInput) {
     ASSERT_TRUE(window);
     HWND tree = find_panes(window).tree;
     ASSERT_TRUE(tree_rows_become(tree, 2, WAIT_MS)); // the desktop, and the folder shown
-    send_click(tree, 10 * depth + 7, 30);
+    ASSERT_TRUE(click(tree, 10 * depth + 7, 30));
     ASSERT_TRUE(tree_rows_become(tree, 3, WAIT_MS)); // alpha
 
     // Made outside: it shows without any input (how soon, scripts/bench tells).
@@ -64,7 +64,7 @@ TEST(LiveTree, FoldersMadeRenamedOrDeletedOutsideShowWithoutInput) {
     EXPECT_TRUE(tree_rows_become(tree, 4, 3000));
 
     // Pinned, then renamed outside: still there and pinned.
-    send_click(tree, client_rect(tree).right - 11, 70);
+    ASSERT_TRUE(click(tree, client_rect(tree).right - 11, 70));
     ASSERT_TRUE(wait_until([&] { return tree_row(snapshot_t(tree), 3).background == "pinned"; }));
     // Taken in once the pin has followed the new name into the file.
     const ULONGLONG before_rename = settings_written();

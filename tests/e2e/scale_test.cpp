@@ -60,10 +60,10 @@ TEST(Scale, At150PercentEveryLengthIsScaledAndClicksLandOnTheScaledShapes) {
     }
     // A click on the scaled glyph of the folder shown opens it; one on the scaled pin
     // mark of the desktop's row pins it.
-    send_click(panes.tree, px(10) * depth + px(7), 30 + 15);
+    ASSERT_TRUE(click(panes.tree, px(10) * depth + px(7), 30 + 15));
     EXPECT_TRUE(wait_until([&] { return black(snapshot_t(panes.tree), pin, 84); }))
         << "a third row";
-    send_click(panes.tree, pin, 15);
+    ASSERT_TRUE(click(panes.tree, pin, 15));
     EXPECT_TRUE(wait_until([&] {
         const snapshot_t s(panes.tree);
         return black(s, pin - px(3), px(8)); // the head filled in

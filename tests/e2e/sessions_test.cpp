@@ -183,7 +183,7 @@ TEST(Sessions, OnAFullDiskASaveGoesInPlaceAndOneWithoutRoomIsSaidAndMadeLater) {
         expect_browser_shows(window, parse_path(L"C:\\windows"));
         const full_disk_t full;
         HWND tree = find_panes(window).tree;
-        send_click(tree, client_rect(tree).right - 11, 10); // the desktop's pin
+        ASSERT_TRUE(click(tree, client_rect(tree).right - 11, 10)); // the desktop's pin
         ASSERT_TRUE(app.sync(window));
         Sleep(200);
         EXPECT_FALSE(shown_window(app.id(), L"#32770")) << "nothing to say";
@@ -280,8 +280,7 @@ TEST(Sessions, ADragOfTheSplitterAndAMoveOfTheWindowEachWriteTheFileOnce) {
     saves_seen_t saves;
     ASSERT_EQ(saves.count(), 0);
 
-    drag(window, 302, 180, 200);
-    ASSERT_TRUE(wait_until([&] { return rect_in_parent(find_panes(window).tree).right == 180; }));
+    ASSERT_TRUE(drag(window, {302, 200}, {180, 200}, beside(window, 180)));
     EXPECT_EQ(saves.count(), 1) << "the splitter";
 
     // The caption pressed, the pointer moved in steps, let go.

@@ -37,8 +37,8 @@ bool row_is(const snapshot_t& s, int row, const char* background, int depth) {
     return look.background == background && look.depth == depth;
 }
 
-void click_pin(HWND tree, int row) {
-    send_click(tree, client_rect(tree).right - 11, 20 * row + 10);
+bool click_pin(HWND tree, int row) {
+    return click(tree, client_rect(tree).right - 11, 20 * row + 10);
 }
 
 // Inside the name of a row at that depth, which begins 20 pixels right of its triangle.
@@ -76,12 +76,8 @@ TEST(Tree, GlyphListsTheDesktopsFoldersAndANamePressBrowsesThere) {
                !root.solid_head;
     })) << describe_rows(tree);
 
-    // A real click on its triangle lists its folders one level down.
-    const POINT glyph = screen_point(tree, 7, 10);
-    ASSERT_EQ(WindowFromPoint(glyph), tree);
-    pointer_to(glyph);
-    button_down();
-    button_up();
+    // A click on its triangle lists its folders one level down.
+    ASSERT_TRUE(click(tree, 7, 10));
     EXPECT_TRUE(wait_for_tree(tree, rows, [&](const snapshot_t& s) {
         if (!tree_row(s, 0).expanded || !row_is(s, 0, "current", 0)) return false;
         for (int i = 1; i < rows; ++i)
@@ -90,7 +86,7 @@ TEST(Tree, GlyphListsTheDesktopsFoldersAndANamePressBrowsesThere) {
     })) << describe_rows(tree);
 
     // A press on a name sends the browser there; the tree marks that row instead.
-    send_click(tree, name_x(1), 20 * target_row + 10);
+    ASSERT_TRUE(click(tree, name_x(1), 20 * target_row + 10));
     expect_browser_shows(window, *target);
     EXPECT_TRUE(wait_for_tree(tree, rows, [&](const snapshot_t& s) {
         return row_is(s, 0, "plain", 0) && row_is(s, target_row, "current", 1);
@@ -121,14 +117,14 @@ TEST(Tree, PinIsSavedAtOnceAndListedUnderCollapsedFoldersAfterARestart) {
             return row_is(s, 0, "plain", 0) && row_is(s, 1, "current", depth);
         })) << describe_rows(tree);
 
-        send_click(tree, 10 * depth + 7, 30);
+        ASSERT_TRUE(click(tree, 10 * depth + 7, 30));
         ASSERT_TRUE(wait_for_tree(tree, rows, [&](const snapshot_t& s) {
             return tree_row(s, 1).expanded && row_is(s, 2, "plain", depth + 1) &&
                    !tree_row(s, 2).solid_head;
         })) << describe_rows(tree);
 
         const ULONGLONG before_pin = settings_written();
-        click_pin(tree, 2);
+        ASSERT_TRUE(click_pin(tree, 2));
         EXPECT_TRUE(wait_for_tree(tree, rows, [&](const snapshot_t& s) {
             return row_is(s, 2, "pinned", depth + 1) && tree_row(s, 2).solid_head &&
                    !tree_row(s, 1).solid_head;
@@ -158,7 +154,7 @@ TEST(Tree, PinIsSavedAtOnceAndListedUnderCollapsedFoldersAfterARestart) {
     })) << describe_rows(tree);
 
     // Away from its parent the pin stays, with none of the folders above it.
-    send_click(tree, name_x(0), 10);
+    ASSERT_TRUE(click(tree, name_x(0), 10));
     expect_browser_shows(window, {});
     EXPECT_TRUE(wait_for_tree(tree, 2, [&](const snapshot_t& s) {
         return row_is(s, 0, "current", 0) && row_is(s, 1, "pinned", depth + 1) &&
@@ -186,20 +182,16 @@ TEST(Tree, NameDraggedOutOpensAWindowAtThePointerOnThatFolderWithTheSamePins) {
     ASSERT_TRUE(wait_for_tree(tree, 2, [&](const snapshot_t& s) {
         return row_is(s, 0, "current", 0) && row_is(s, 1, "pinned", depth);
     })) << describe_rows(tree);
-    send_click(tree, 10 * depth + 7, 30);
+    ASSERT_TRUE(click(tree, 10 * depth + 7, 30));
     ASSERT_TRUE(wait_for_tree(tree, 2 + int(subfolders.size()), [&](const snapshot_t& s) {
         return row_is(s, 2, "plain", depth + 1);
     })) << describe_rows(tree);
 
-    // Pressed on the name with the real pointer, carried off the window, let go there.
-    const POINT from = screen_point(tree, name_x(depth + 1), 50);
-    ASSERT_EQ(WindowFromPoint(from), tree);
-    pointer_to(from);
-    button_down();
-    ASSERT_TRUE(wait_until([&] { return capture_of(tree) == tree; }));
+    // Pressed on the name, carried off the window, let go there.
     const POINT to{window_rect(window).right + 40, window_rect(window).top + 60};
-    pointer_to(to);
-    button_up();
+    POINT to_in_tree = to;
+    ScreenToClient(tree, &to_in_tree);
+    ASSERT_TRUE(drag(tree, {name_x(depth + 1), 50}, to_in_tree));
 
     ASSERT_TRUE(wait_until([&] { return app.main_windows().size() == 2; }));
     const auto windows = app.main_windows();
