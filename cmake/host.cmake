@@ -21,6 +21,7 @@ add_executable(host_tests
     tests/core/handover_test.cpp
     tests/core/child_merge_test.cpp
     tests/core/placement_test.cpp
+    tests/core/folder_name_test.cpp
     tests/fault/report_format_test.cpp
 )
 target_link_libraries(host_tests PRIVATE zelvon_core zelvon_fault GTest::gtest_main)

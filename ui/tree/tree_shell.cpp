@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "core/folder_name.h"
 #include "ui/tree/tree_shell.h"
 #include "win/com.h"
 
@@ -189,11 +190,82 @@ void tree_shell_t::start_rename(const tree_node_t* node) {
     SendMessageW(rename_box, EM_SETSEL, 0, -1);
 }
 
+namespace {
+
+const wchar_t* why_refused(name_fault_t fault) {
+    switch (fault) {
+    case name_fault_t::none:
+        break;
+    case name_fault_t::reserved_character:
+        return L"A folder's name cannot hold any of these characters: \\ / : * ? \" < > |";
+    case name_fault_t::control_character:
+        return L"A folder's name cannot hold control characters such as a tab.";
+    case name_fault_t::device_name:
+        return L"Windows keeps this name for a device: a folder cannot take it.";
+    case name_fault_t::no_name:
+        return L"A folder's name needs more than spaces and dots.";
+    case name_fault_t::too_long:
+        return L"A folder's name can be at most 255 characters long.";
+    }
+    return nullptr;
+}
+
+} // namespace
+
+// Under the box, a balloon of our own: the edit's own one is not there on every system.
+void tree_shell_t::say_refused(const wchar_t* why) {
+    if (!refusal_tip) {
+        refusal_tip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                      WS_POPUP | TTS_NOPREFIX | TTS_BALLOON | TTS_ALWAYSTIP, 0, 0,
+                                      0, 0, pane, nullptr, GetModuleHandleW(nullptr), nullptr);
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        tool.uFlags = TTF_TRACK | TTF_ABSOLUTE;
+        tool.hwnd = pane;
+        tool.lpszText = const_cast<wchar_t*>(L"");
+        SendMessageW(refusal_tip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+        SendMessageW(refusal_tip, TTM_SETMAXTIPWIDTH, 0, 400);
+    }
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = pane;
+    tool.lpszText = const_cast<wchar_t*>(why);
+    SendMessageW(refusal_tip, TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&tool));
+    RECT box;
+    GetWindowRect(rename_box, &box);
+    SendMessageW(refusal_tip, TTM_TRACKPOSITION, 0, MAKELPARAM(box.left + 10, box.bottom));
+    SendMessageW(refusal_tip, TTM_TRACKACTIVATE, TRUE, reinterpret_cast<LPARAM>(&tool));
+}
+
+void tree_shell_t::unsay_refused() {
+    if (!refusal_tip || !IsWindowVisible(refusal_tip)) return;
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = pane;
+    SendMessageW(refusal_tip, TTM_TRACKACTIVATE, FALSE, reinterpret_cast<LPARAM>(&tool));
+}
+
 void tree_shell_t::end_rename(bool keep) {
     if (!renaming) return;
-    const std::uint64_t id = std::exchange(renaming, 0);
     std::wstring name(GetWindowTextLengthW(rename_box) + 1, L'\0');
     name.resize(GetWindowTextW(rename_box, name.data(), int(name.size())));
+    const wchar_t* refused =
+        keep ? why_refused(folder_name_fault(std::u16string_view(
+                   reinterpret_cast<const char16_t*>(name.data()), name.size())))
+             : nullptr;
+    // Enter on a name the file system would refuse: the box stays, saying why, its text
+    // selected to be typed over. Leaving the box with such a name gives the rename up.
+    if (refused && GetFocus() == rename_box) {
+        say_refused(refused);
+        SendMessageW(rename_box, EM_SETSEL, 0, -1);
+        return;
+    }
+    unsay_refused();
+    if (refused) {
+        MessageBeep(MB_ICONWARNING);
+        keep = false;
+    }
+    const std::uint64_t id = std::exchange(renaming, 0);
     ShowWindow(rename_box, SW_HIDE);
     SetFocus(pane);
     const tree_node_t* node = model.node_by_id(id);
@@ -218,6 +290,7 @@ LRESULT CALLBACK tree_shell_t::rename_box_proc(HWND box, UINT message, WPARAM wp
         return 0;
     }
     if (message == WM_CHAR && (wparam == L'\r' || wparam == 27)) return 0;
+    if (message == WM_CHAR) shell->unsay_refused();
     if (message == WM_KILLFOCUS) shell->end_rename(true);
     return DefSubclassProc(box, message, wparam, lparam);
 }

@@ -67,12 +67,15 @@ private:
     Microsoft::WRL::ComPtr<IContextMenu2> menu2;
     Microsoft::WRL::ComPtr<IContextMenu3> menu3;
     HWND rename_box = nullptr;
+    HWND refusal_tip = nullptr; // why the typed name cannot be taken
     std::uint64_t renaming = 0;
     Microsoft::WRL::ComPtr<IDropTarget> drop_target; // the tree's own, registered
     Microsoft::WRL::ComPtr<IDropTarget> drop_folder; // the folder's under the pointer
     std::uint64_t drop_row_ = 0;
     ULONGLONG drop_row_since = 0, drag_scrolled_at = 0;
 
+    void say_refused(const wchar_t* why);
+    void unsay_refused();
     static LRESULT CALLBACK rename_box_proc(HWND box, UINT message, WPARAM wparam, LPARAM lparam,
                                             UINT_PTR id, DWORD_PTR self);
 };

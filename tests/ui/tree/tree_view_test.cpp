@@ -1,9 +1,11 @@
 #include "ui/tree/tree_view.h"
 
 #include <gtest/gtest.h>
+#include <commctrl.h>
 #include <oleacc.h>
 #include <shlobj.h>
 
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -326,6 +328,42 @@ TEST_F(TreeViewTest, AFolderRenamedInPlaceKeepsItsPinUnderTheNameItGot) {
     EXPECT_TRUE(pump_until([&] { return !home.browsed.empty(); }, 2000));
     EXPECT_EQ(home.browsed, std::vector<id_bytes_t>{absolute_list(c)});
     EXPECT_EQ(current_names(), names_t{L"kept"});
+}
+
+TEST_F(TreeViewTest, ANameTheFileSystemRefusesKeepsTheBoxOpenSayingWhy) {
+    click(5, 10);
+    tree->shell().start_rename(node(c));
+    const HWND box = FindWindowExW(tree->handle, nullptr, L"EDIT", nullptr);
+    ASSERT_NE(box, nullptr);
+    ASSERT_EQ(GetFocus(), box);
+    SetWindowTextW(box, L"a\\b");
+    SendMessageW(box, WM_KEYDOWN, VK_RETURN, 0);
+
+    EXPECT_EQ(c->name, L"C") << "not renamed";
+    EXPECT_TRUE(IsWindowVisible(box));
+    DWORD from = 1, to = 0;
+    SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&from), reinterpret_cast<LPARAM>(&to));
+    EXPECT_EQ(from, 0u);
+    EXPECT_EQ(to, 3u) << "the whole name selected, to be typed over";
+    const HWND tip = FindWindowExW(nullptr, nullptr, TOOLTIPS_CLASSW, nullptr);
+    ASSERT_NE(tip, nullptr);
+    EXPECT_TRUE(IsWindowVisible(tip));
+    wchar_t said[200] = L"";
+    TTTOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.hwnd = tree->handle;
+    tool.lpszText = said;
+    SendMessageW(tip, TTM_GETTEXTW, std::size(said), reinterpret_cast<LPARAM>(&tool));
+    EXPECT_NE(std::wstring(said).find(L"\\ / :"), std::wstring::npos) << said;
+
+    // Mended, the name is taken and the word goes.
+    SetWindowTextW(box, L"mended");
+    SendMessageW(box, WM_CHAR, L'd', 0);
+    EXPECT_FALSE(IsWindowVisible(tip));
+    SetWindowTextW(box, L"mended");
+    SendMessageW(box, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_EQ(c->name, L"mended");
+    EXPECT_FALSE(IsWindowVisible(box));
 }
 
 TEST_F(TreeViewTest, APinOutOfReachIsKeptUntilItComesBackAGoneOneGoesWhenItsFolderIsRead) {
