@@ -13,6 +13,29 @@ HWND shown_menu(const app_t& app) {
     return shown_window(app.id(), L"#32768");
 }
 
+// Where the item that Down lit begins, from the menu's pixels: -1 while none is lit. A
+// hand presses Enter only once it sees the right one lit: keys pressed before the menu
+// takes them are lost.
+int lit_top(HWND menu) {
+    const snapshot_t shot(menu);
+    const COLORREF lit[] = {GetSysColor(COLOR_HIGHLIGHT), GetSysColor(COLOR_MENUHILIGHT)};
+    for (int y = 0; y < shot.height(); ++y)
+        if (const COLORREF c = shot.at(shot.width() / 2, y); c == lit[0] || c == lit[1]) return y;
+    return -1;
+}
+
+// Down, each time seeing the light move down, until the item `downs` presses reach; then
+// Enter.
+bool choose(HWND menu, int downs) {
+    for (int i = 0, was = -1; i < downs; ++i) {
+        press_keys({VK_DOWN});
+        if (!wait_until([&] { return lit_top(menu) > was; }, 5000)) return false;
+        was = lit_top(menu);
+    }
+    press_keys({VK_RETURN});
+    return true;
+}
+
 } // namespace
 
 TEST(ShellMenu, ARowsMenuHoldsTheFoldersVerbsAndOpensAWindowOnItOrPinsIt) {
@@ -32,8 +55,7 @@ TEST(ShellMenu, ARowsMenuHoldsTheFoldersVerbsAndOpensAWindowOnItOrPinsIt) {
     // The folder's own verbs below the tree's two items: far more than two rows.
     const RECT r = window_rect(menu);
     EXPECT_GT(r.bottom - r.top, 6 * GetSystemMetrics(SM_CYMENU));
-    press_keys({VK_DOWN});
-    press_keys({VK_RETURN}); // "Open in new window"
+    ASSERT_TRUE(choose(menu, 1)); // "Open in new window"
     ASSERT_TRUE(wait_until([&] { return app.main_windows().size() == 2; }));
     // Gone before the next is looked for: keys pressed at a menu that is closing are lost.
     ASSERT_TRUE(wait_until([&] { return shown_menu(app) == nullptr; }));
@@ -50,10 +72,8 @@ TEST(ShellMenu, ARowsMenuHoldsTheFoldersVerbsAndOpensAWindowOnItOrPinsIt) {
                tree_row(snapshot_t(tree), 1).depth == depth;
     }));
     ASSERT_TRUE(right_click(tree, name_x, 30));
-    ASSERT_TRUE(wait_until([&] { return shown_menu(app) != nullptr; }));
-    press_keys({VK_DOWN});
-    press_keys({VK_DOWN});
-    press_keys({VK_RETURN}); // "Pin"
+    ASSERT_TRUE(wait_until([&] { return (menu = shown_menu(app)) != nullptr; }));
+    ASSERT_TRUE(choose(menu, 2)); // "Pin"
     EXPECT_TRUE(wait_until([&] { return tree_row(snapshot_t(tree), 1).solid_head; }));
 
     const settings_image_t saved = decode_settings(close_all_and_read(app));
