@@ -10,14 +10,15 @@
 //   bench_driver mem-start zelvon|explorer|floor   starts one on C:\windows, prints its pid
 //   bench_driver mem-windows N [zelvon|floor]  opens (by the new-window message) or closes
 //                                    windows until N are open, each listing its folder
-//   bench_driver mem-count PID       GDI objects and windows of the process, and the
-//                                    GDI objects of each type
+//   bench_driver mem-count PID       GDI objects, windows and threads of the process, and
+//                                    the GDI objects of each type
 //   bench_driver mem-close PID       closes its windows and waits for it to end
 // The mem-* steps leave the process running in between, so that the caller can read its
 // memory from outside.
 #include <windows.h>
 #include <winternl.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -474,10 +475,24 @@ int mem_windows(int wanted, const std::wstring& which) {
     return 0;
 }
 
+// Threads of the process, those the system runs in it on its behalf among them.
+int thread_count(DWORD process_id) {
+    const HANDLE all = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (all == INVALID_HANDLE_VALUE) return -1;
+    int count = 0;
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Thread32First(all, &entry); more; more = Thread32Next(all, &entry))
+        count += entry.th32OwnerProcessID == process_id;
+    CloseHandle(all);
+    return count;
+}
+
 int mem_count(DWORD process_id) {
     std::string kinds;
     const int gdi = gdi_objects(process_id, &kinds);
-    std::printf("gdi %d windows %d types%s\n", gdi, window_count(process_id), kinds.c_str());
+    std::printf("gdi %d windows %d threads %d types%s\n", gdi, window_count(process_id),
+                thread_count(process_id), kinds.c_str());
     return 0;
 }
 
