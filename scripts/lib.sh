@@ -9,7 +9,7 @@ export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
 
 packages=(cmake g++ g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64
     xvfb xauth xdotool x11-utils imagemagick fonts-wine fonts-ipafont-gothic clang
-    libclang-rt-14-dev lld llvm zip unzip debootstrap)
+    libclang-rt-14-dev lld llvm zip unzip debootstrap fuse3 python3-fusepy)
 
 # Installs the Debian packages that are missing (as root, through apt-get).
 ensure_packages() {

@@ -424,12 +424,14 @@ void address_view_t::update_completions() {
     const std::wstring parent = text.substr(0, cut + 1);
     if (parent != completion_parent) {
         completion_parent = parent;
+        const std::uint64_t listing = ++*latest_listing;
         subfolder_names.clear();
         if (on_slow_volume(parent.c_str())) {
             // Listed off this thread: the drop-down comes once the volume answers.
             hide_completions();
             return run_in_background(
-                [this, parent]() -> job_done_t {
+                [this, parent, listing, latest = latest_listing]() -> job_done_t {
+                    if (listing != latest->load()) return {};
                     Microsoft::WRL::ComPtr<IShellFolder> own;
                     SHGetDesktopFolder(&own);
                     return [this, parent, names = subfolders_of(own.Get(), parent)]() mutable {

@@ -4,7 +4,10 @@
 #include <shobjidl.h>
 #include <wrl/client.h>
 
+#include <atomic>
+#include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -40,9 +43,13 @@ struct address_view_t {
     std::size_t first_shown = 0; // segments before it gave way to the marker
     // Names and widths of prefixes shown before, by their bytes.
     std::map<byte_list, std::pair<std::wstring, int>> seen;
-    HWND focus_before = nullptr;               // where the focus returns when the editor closes
-    HWND completions = nullptr;                // the drop-down of subfolders under the editor
-    std::wstring completion_parent;            // the folder whose subfolders are listed
+    HWND focus_before = nullptr;    // where the focus returns when the editor closes
+    HWND completions = nullptr;     // the drop-down of subfolders under the editor
+    std::wstring completion_parent; // the folder whose subfolders are listed
+    // Which listing is the latest, for the helper threads: one that another has replaced
+    // before it started is not made.
+    std::shared_ptr<std::atomic<std::uint64_t>> latest_listing =
+        std::make_shared<std::atomic<std::uint64_t>>(0);
     std::vector<std::wstring> subfolder_names; // of that folder, as typed in a path
     std::vector<std::wstring> shown_names;     // the ones the drop-down shows
     bool swallow_return = false;               // Enter chose from the drop-down
