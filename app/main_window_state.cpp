@@ -60,7 +60,8 @@ void open_window_at(POINT at) {
 
 main_window_t* open_cascaded(const main_window_t* source, const ITEMIDLIST* folder) {
     const saves_held_t held;
-    main_window_t* window = main_window_t::open(folder);
+    const list_view_t view = source->list_view_now();
+    main_window_t* window = main_window_t::open(folder, nullptr, &view);
     if (IsZoomed(source->handle)) return window;
     // Down and right of its source, the way windows cascade, so that it is seen to come.
     // From where the source stands when it is neither minimised nor maximised: a minimised
@@ -145,7 +146,8 @@ window_record_t main_window_t::record() const {
     window_record_t record{split,
                            {p.normal.left, p.normal.top, p.normal.right, p.normal.bottom},
                            p.maximized,
-                           std::nullopt};
+                           std::nullopt,
+                           list_view_now()};
     if (ebe && ebe->folder) record.folder = idlist_bytes(ebe->folder.get());
     return record;
 }
@@ -165,6 +167,7 @@ bool main_window_t::load_settings(const ITEMIDLIST* instead) {
     }
     split = saved->split;
     restore_maximized = saved->trailer.maximized;
+    if (!list_view_given) list_view = saved->trailer.view;
     restore_pins(saved->pins);
     if (instead) {
         go_to(instead);

@@ -67,3 +67,14 @@ struct picture_t {
         return r == g && g == b ? r : -1;
     }
 };
+
+// A 0xRRGGBB pixel's brightness, 0 to 255, as the eye weighs the channels.
+inline int luminance(std::uint32_t rgb) {
+    return (299 * int(rgb >> 16 & 0xFF) + 587 * int(rgb >> 8 & 0xFF) + 114 * int(rgb & 0xFF)) /
+           1000;
+}
+
+// A COLORREF (0x00BBGGRR) as a pixel reads (0xRRGGBB).
+inline std::uint32_t rgb_of(COLORREF c) {
+    return std::uint32_t(GetRValue(c)) << 16 | std::uint32_t(GetGValue(c)) << 8 | GetBValue(c);
+}

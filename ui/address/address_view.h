@@ -14,7 +14,9 @@
 #include "ui/pane_host.h"
 #include "win/accessible.h"
 #include "win/com.h"
+#include "win/handle.h"
 #include "win/surface.h"
+#include "win/theme.h"
 
 // At 96 DPI: the marker of segments that gave way, and the bar always left free after
 // the last segment, to click for the editor.
@@ -51,6 +53,8 @@ struct address_view_t {
     accessible_holder_t accessible;
 
     int dpi = BASE_DPI;
+    palette_t colours = light_palette();
+    unique_gdi<HBRUSH> ground; // behind the path box's text; none in the light look
 
     address_view_t(HWND parent, HFONT ui_font, pane_host_t pane_host);
     ~address_view_t();
@@ -66,6 +70,8 @@ struct address_view_t {
     // Another scale: lengths and the font follow, every segment measured again.
     void set_dpi(int new_dpi, HFONT ui_font);
     int px(int length) const { return scaled(length, dpi); }
+    // Painted in these colours from now on, the path box and its drop-down too.
+    void set_palette(const palette_t& palette);
 
     // The editor on the current folder's path, all of it selected, with the focus.
     void open_editor();
@@ -95,4 +101,6 @@ private:
     static LRESULT CALLBACK editor_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
                                         UINT_PTR id, DWORD_PTR self);
     accessible_source_t describe();
+    // WM_CTLCOLOR*: the path box's text and ground.
+    LRESULT box_colours(HDC dc) const;
 };
