@@ -60,7 +60,7 @@ main_window_t::main_window_t(const ITEMIDLIST* folder, const window_record_t* re
         [this](const ITEMIDLIST* folder) { go_to(folder); },
         [this](const ITEMIDLIST* folder, bool pinned) { on_pin_changed(folder, pinned); },
         [this](const ITEMIDLIST* from, const ITEMIDLIST* to) { on_pin_moved(from, to); },
-        open_window_at,
+        [this](POINT at) { open_window_at(this, at); },
         [this](const ITEMIDLIST* folder) { open_cascaded(this, folder); },
     };
     tree = std::make_unique<tree_view_t>(handle, g_font.get(), host);

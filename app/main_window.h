@@ -115,6 +115,7 @@ private:
     void on_view_created();
     void give_list_view();
     void theme_list();
+    HWND view_window() const; // the list's view's, null while there is none
 
 public:
     // A window of the last session brought back as it was (its folder is the one it was
@@ -125,8 +126,9 @@ public:
 };
 
 // A window dragged out of a tree: restored from the settings, which name the dragged
-// folder, and placed with its top-left corner at a screen point, whole on the screen.
-void open_window_at(POINT at);
+// folder, and placed with its top-left corner at a screen point, whole on the screen; its
+// list starts as its source's shows.
+void open_window_at(const main_window_t* source, POINT at);
 
 // A new window from another (a hand-over to it, Ctrl+N in it): down and right of it.
 main_window_t* open_cascaded(const main_window_t* source, const ITEMIDLIST* folder);

@@ -70,17 +70,23 @@ void main_window_t::apply_theme() {
     set_dark_frame(handle, dark);
     // The tree's scroll bar.
     SetWindowTheme(tree->handle, dark ? L"DarkMode_Explorer" : L"Explorer", nullptr);
-    theme_list();
+    // Back to light too: the colours given to the list stay until taken back.
+    if (const HWND view = view_window()) theme_view_windows(view, colours);
     // A shown frame takes the new colours when it is drawn anew.
     if (switched && IsWindowVisible(handle))
         SetWindowPos(handle, nullptr, 0, 0, 0, 0,
                      SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
 }
 
-void main_window_t::theme_list() {
+HWND main_window_t::view_window() const {
     HWND view = nullptr;
-    if (!dark_asked || !ebe || !ebe->view || FAILED(ebe->view->GetWindow(&view))) return;
-    theme_view_windows(view, colours);
+    if (!ebe || !ebe->view || FAILED(ebe->view->GetWindow(&view))) return nullptr;
+    return view;
+}
+
+void main_window_t::theme_list() {
+    // A new view is light of itself.
+    if (const HWND view = view_window(); view && dark_asked) theme_view_windows(view, colours);
 }
 
 list_view_t main_window_t::list_view_now() const {

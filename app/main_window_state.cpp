@@ -45,9 +45,10 @@ void move_to(HWND window, const screen_rect_t& r) {
 
 } // namespace
 
-void open_window_at(POINT at) {
+void open_window_at(const main_window_t* source, POINT at) {
     const saves_held_t held;
-    main_window_t* window = main_window_t::open();
+    const list_view_t view = source->list_view_now();
+    main_window_t* window = main_window_t::open(nullptr, nullptr, &view);
     window->load_settings();
     // Where it was dropped, whatever the settings say, but whole on the screen.
     if (IsZoomed(window->handle)) ShowWindow(window->handle, SW_RESTORE);
