@@ -72,8 +72,8 @@ main_window_t::main_window_t(const ITEMIDLIST* folder, const window_record_t* re
                                            IID_PPV_ARGS(&eb))),
                 fatal_sites::browser);
     RECT initial{300, 20, 1000, 768};
-    FOLDERSETTINGS folder_settings{static_cast<UINT>(list_view.mode > 0 ? list_view.mode : FVM_AUTO),
-                                   0};
+    FOLDERSETTINGS folder_settings{
+        static_cast<UINT>(list_view.mode > 0 ? list_view.mode : FVM_AUTO), 0};
     eb->Initialize(handle, &initial, &folder_settings);
 
     ebe = make_com<ebe_t>();
@@ -343,7 +343,8 @@ LRESULT main_window_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
         tree->settings_changed();
         // Apps switched between light and dark, or high contrast turned on or off.
         if (wparam == SPI_SETHIGHCONTRAST ||
-            (lparam && lstrcmpiW(reinterpret_cast<const wchar_t*>(lparam), L"ImmersiveColorSet") == 0))
+            (lparam &&
+             lstrcmpiW(reinterpret_cast<const wchar_t*>(lparam), L"ImmersiveColorSet") == 0))
             apply_theme();
         break;
     case WM_SYSCOLORCHANGE:

@@ -100,8 +100,7 @@ struct main_window_t {
     void refresh();
 
 private:
-    main_window_t(const ITEMIDLIST* folder, const window_record_t* record,
-                  const list_view_t* view);
+    main_window_t(const ITEMIDLIST* folder, const window_record_t* record, const list_view_t* view);
     // Where the window is made: its record's rectangle, else the file's, else the default
     // place (left and top CW_USEDEFAULT).
     static RECT made_at(const window_record_t* record);

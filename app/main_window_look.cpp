@@ -28,7 +28,8 @@ void set_dark_frame(HWND window, bool dark) {
     if (!set_attribute) return;
     const BOOL on = dark;
     // DWMWA_USE_IMMERSIVE_DARK_MODE; builds of Windows 10 before 20H1 knew it as 19.
-    if (FAILED(set_attribute(window, 20, &on, sizeof on))) set_attribute(window, 19, &on, sizeof on);
+    if (FAILED(set_attribute(window, 20, &on, sizeof on)))
+        set_attribute(window, 19, &on, sizeof on);
 }
 
 // The shell view's own windows asked to follow: a list view (Wine's, older systems') also

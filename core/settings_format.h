@@ -47,7 +47,7 @@ struct window_record_t {
     std::int32_t rect[4] = {};
     bool maximized = false;
     std::optional<byte_list> folder; // empty when damaged
-    list_view_t view;
+    list_view_t view{};
 };
 
 struct settings_trailer_t {
@@ -56,7 +56,7 @@ struct settings_trailer_t {
     // Counts the saves, main file and backup alike, so that the newer of the two can be
     // told; 0 for a save that did not count (an older version's).
     std::uint64_t generation = 0;
-    list_view_t view; // of the window of the header
+    list_view_t view{}; // of the window of the header
 };
 
 // Appends the trailer to an image that holds everything before it.

@@ -59,10 +59,9 @@ palette_t high_contrast_palette(const system_colours_t& s) {
 // prefix) means light.
 bool apps_use_dark() {
     DWORD light_theme = 1, size = sizeof light_theme;
-    const LSTATUS read =
-        RegGetValueW(HKEY_CURRENT_USER,
-                     L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize",
-                     L"AppsUseLightTheme", RRF_RT_REG_DWORD, nullptr, &light_theme, &size);
+    const LSTATUS read = RegGetValueW(
+        HKEY_CURRENT_USER, L"Software\\Microsoft\\Windows\\CurrentVersion\\Themes\\Personalize",
+        L"AppsUseLightTheme", RRF_RT_REG_DWORD, nullptr, &light_theme, &size);
     return read == ERROR_SUCCESS && light_theme == 0;
 }
 

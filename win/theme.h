@@ -33,11 +33,11 @@ struct row_colours_t {
 
 struct palette_t {
     theme_kind_t kind = theme_kind_t::light;
-    color_t window;       // the tree's and the bar's ground
-    row_colours_t plain;  // a row neither current nor pinned
+    color_t window;      // the tree's and the bar's ground
+    row_colours_t plain; // a row neither current nor pinned
     row_colours_t current;
     row_colours_t pinned;
-    color_t waiting;      // the glyph of a folder being read or that could not be read
+    color_t waiting; // the glyph of a folder being read or that could not be read
     color_t splitter;
     COLORREF text;        // the bar's names, and the path box's
     COLORREF text_ground; // behind them

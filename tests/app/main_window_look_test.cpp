@@ -58,7 +58,8 @@ look_t look_of(const main_window_t* window) {
 UINT mode_of(const main_window_t* window) {
     Microsoft::WRL::ComPtr<IFolderView> view;
     UINT mode = 0;
-    if (window->ebe->view && SUCCEEDED(window->ebe->view.As(&view))) view->GetCurrentViewMode(&mode);
+    if (window->ebe->view && SUCCEEDED(window->ebe->view.As(&view)))
+        view->GetCurrentViewMode(&mode);
     return mode;
 }
 
@@ -94,7 +95,7 @@ protected:
     }
 };
 
-TEST_F(MainWindowLookTest, EveryWindowTurnsDarkWhileRunningAndBackToExactlyItsLightLook) {
+TEST_F(MainWindowLookTest, EveryWindowFollowsTheThemeWhileRunningAndLightIsExactlyAsItWas) {
     main_window_t* first = open();
     main_window_t* second = open();
     const look_t light = look_of(first);
@@ -110,24 +111,27 @@ TEST_F(MainWindowLookTest, EveryWindowTurnsDarkWhileRunningAndBackToExactlyItsLi
         // The desktop's row is the current one: its glyph is light on it.
         EXPECT_GT(luminance(shown_pixel(window->tree->handle, 6, 12)), 192);
     }
+    // The path box: past its text, its ground is the bar's.
+    first->address->open_editor();
+    RECT box{};
+    GetClientRect(first->address->edit, &box);
+    EXPECT_EQ(shown_pixel(first->address->edit, box.right - 5, box.bottom / 2), look_of(first).bar);
+    first->address->close_editor();
 
     switch_to({theme_kind_t::light, {}});
     EXPECT_EQ(look_of(first), light);
     EXPECT_EQ(look_of(second), light);
-}
 
-TEST_F(MainWindowLookTest, UnderHighContrastThePanesAndTheSplitterTakeTheSystemsColours) {
-    main_window_t* window = open();
+    // High contrast comes with the system's colours changed.
     const system_colours_t c{RGB(16, 32, 48),  RGB(240, 224, 208), RGB(32, 128, 240),
                              RGB(255, 255, 0), RGB(64, 80, 96),    RGB(128, 128, 0)};
     switch_to({theme_kind_t::high_contrast, c}, true);
-    const look_t look = look_of(window);
-    EXPECT_EQ(look.tree, rgb_of(c.window));
-    EXPECT_EQ(look.bar, rgb_of(c.window));
-    const std::uint32_t splitter = look.splitter;
-    EXPECT_TRUE(splitter == rgb_of(c.window_text) || splitter == rgb_of(c.button_face) ||
-                splitter == rgb_of(c.window))
-        << std::hex << splitter;
+    const look_t contrast = look_of(first);
+    EXPECT_EQ(contrast.tree, rgb_of(c.window));
+    EXPECT_EQ(contrast.bar, rgb_of(c.window));
+    EXPECT_TRUE(contrast.splitter == rgb_of(c.window_text) ||
+                contrast.splitter == rgb_of(c.button_face))
+        << std::hex << contrast.splitter;
 }
 
 // A window's view once its browser has shown a folder after `before`.
@@ -153,6 +157,12 @@ TEST_F(MainWindowLookTest, TheListsViewGoesWithTheWindowToNewFoldersNewWindowsAn
     ASSERT_TRUE(view_changes(second, nullptr));
     EXPECT_EQ(mode_of(second), UINT(FVM_DETAILS));
     set_mode(second, FVM_LIST);
+    // A folder dragged out of the first window's tree.
+    open_window_at(first, POINT{200, 200});
+    main_window_t* dragged = g_session.main_windows.back();
+    ASSERT_TRUE(view_changes(dragged, nullptr));
+    EXPECT_EQ(mode_of(dragged), UINT(FVM_DETAILS));
+    close(dragged);
 
     // Both kept in the file, each with its window; the first window's in front for older
     // starts of one window.

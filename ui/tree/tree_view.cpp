@@ -328,8 +328,8 @@ void tree_view_t::paint() {
     RECT client;
     GetClientRect(handle, &client);
     paint_rows(surface.mem_dc, client.right, client.bottom, dpi, page_rows,
-               GetFocus() == handle ? focus_node : nullptr,
-               shell_part ? shell_part->drop_row() : 0, colours);
+               GetFocus() == handle ? focus_node : nullptr, shell_part ? shell_part->drop_row() : 0,
+               colours);
     // The surface covers the client area: erasing first would flash the class's white.
     InvalidateRect(handle, nullptr, FALSE);
 }
