@@ -90,6 +90,19 @@ theme_t read_theme() {
     return theme;
 }
 
+void box_colours_t::use(const palette_t& palette) {
+    text = palette.text;
+    back = palette.text_ground;
+    ground.reset(palette.kind == theme_kind_t::light ? nullptr : CreateSolidBrush(back));
+}
+
+LRESULT box_colours_t::answer(HDC dc) const {
+    if (!ground) return 0;
+    SetTextColor(dc, text);
+    SetBkColor(dc, back);
+    return reinterpret_cast<LRESULT>(ground.get());
+}
+
 const palette_t& light_palette() {
     return light;
 }

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include "core/fill_math.h"
+#include "win/handle.h"
 
 enum class theme_kind_t { light, dark, high_contrast };
 
@@ -46,6 +47,17 @@ struct palette_t {
 // The colours a theme draws with.
 palette_t palette_of(const theme_t& theme);
 const palette_t& light_palette();
+
+// What an edit box of ours is drawn in, answered to its parent's WM_CTLCOLOREDIT (and
+// WM_CTLCOLORLISTBOX for a drop-down): nothing in the light look, which is the system's.
+struct box_colours_t {
+    unique_gdi<HBRUSH> ground;
+    COLORREF text = 0, back = 0;
+
+    void use(const palette_t& palette);
+    // The brush to answer with, the DC's colours set; 0 for the system's own.
+    LRESULT answer(HDC dc) const;
+};
 
 COLORREF to_colorref(color_t c);
 color_t to_color(COLORREF c);

@@ -21,15 +21,6 @@ theme_t read_test_theme() {
     return test_theme;
 }
 
-// A pixel of a window's client area as it shows, once what waits is painted.
-std::uint32_t shown_pixel(HWND window, int x, int y) {
-    RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
-    HDC dc = GetDC(window);
-    const std::vector<std::uint32_t> p = copy_pixels(dc, x, y, 1, 1);
-    ReleaseDC(window, dc);
-    return p.empty() ? 0xFF000000 : p[0] & 0xFFFFFF;
-}
-
 HWND list_of(const main_window_t* window) {
     HWND view = nullptr;
     if (!window->ebe->view || FAILED(window->ebe->view->GetWindow(&view))) return nullptr;

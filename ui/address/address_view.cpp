@@ -112,7 +112,7 @@ LRESULT address_view_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_CTLCOLORLISTBOX:
         // The path box and its drop-down in the pane's colours; the light look is the
         // system's own.
-        if (ground) return box_colours(reinterpret_cast<HDC>(wparam));
+        if (const LRESULT brush = box.answer(reinterpret_cast<HDC>(wparam))) return brush;
         break;
     }
     return DefWindowProcW(handle, message, wparam, lparam);
@@ -237,17 +237,10 @@ void address_view_t::paint() {
 
 void address_view_t::set_palette(const palette_t& palette) {
     colours = palette;
-    ground.reset(palette.kind == theme_kind_t::light ? nullptr
-                                                     : CreateSolidBrush(palette.text_ground));
+    box.use(palette);
     paint();
     InvalidateRect(edit, nullptr, TRUE);
     InvalidateRect(completions, nullptr, TRUE);
-}
-
-LRESULT address_view_t::box_colours(HDC dc) const {
-    SetTextColor(dc, colours.text);
-    SetBkColor(dc, colours.text_ground);
-    return reinterpret_cast<LRESULT>(ground.get());
 }
 
 void address_view_t::click(int x, int y) {

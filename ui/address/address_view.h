@@ -14,7 +14,6 @@
 #include "ui/pane_host.h"
 #include "win/accessible.h"
 #include "win/com.h"
-#include "win/handle.h"
 #include "win/surface.h"
 #include "win/theme.h"
 
@@ -54,7 +53,7 @@ struct address_view_t {
 
     int dpi = BASE_DPI;
     palette_t colours = light_palette();
-    unique_gdi<HBRUSH> ground; // behind the path box's text; none in the light look
+    box_colours_t box; // the path box's and its drop-down's
 
     address_view_t(HWND parent, HFONT ui_font, pane_host_t pane_host);
     ~address_view_t();
@@ -101,6 +100,4 @@ private:
     static LRESULT CALLBACK editor_proc(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
                                         UINT_PTR id, DWORD_PTR self);
     accessible_source_t describe();
-    // WM_CTLCOLOR*: the path box's text and ground.
-    LRESULT box_colours(HDC dc) const;
 };

@@ -128,6 +128,10 @@ LRESULT tree_view_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
         if (shell_part && shell_part->menu_message(message, wparam, lparam, result)) return result;
         break;
     }
+    case WM_CTLCOLOREDIT:
+        // The rename box.
+        if (const LRESULT brush = box.answer(reinterpret_cast<HDC>(wparam))) return brush;
+        break;
     case WM_DESTROY:
         if (shell_part) shell_part->revoke_drop_target();
         break;
@@ -336,7 +340,9 @@ void tree_view_t::paint() {
 
 void tree_view_t::set_palette(const palette_t& palette) {
     colours = palette;
+    box.use(palette);
     paint();
+    RedrawWindow(handle, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 void paint_rows(HDC dc, int right, int height, int dpi, const std::vector<const tree_node_t*>& page,

@@ -89,6 +89,7 @@ private:
     bool hidden_listed = false;
     int dpi = BASE_DPI;
     palette_t colours = light_palette();
+    box_colours_t box; // the rename box's
 
     void rebuild_visible_rows();
     void rebuild_page_rows();
