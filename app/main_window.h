@@ -50,6 +50,7 @@ struct main_window_t {
     // The list's view as the user last set it: saved, and given to every view that follows.
     list_view_t list_view;
     bool list_view_given = false; // its source's or its record's, not the file's
+    list_view_t view_chosen;      // what the view chose for its folder while none was kept
 
     // A new window, shown, restored from the settings file (or on the desktop when the
     // file is empty), and in the session's main_windows; on `folder` instead of the saved
@@ -88,6 +89,8 @@ struct main_window_t {
     // The system's theme, read again, on every pane, the splitter, the frame and the list.
     void apply_theme();
     // The list's view as its view shows it now; what is kept where the view cannot tell.
+    list_view_t view_shows() const;
+    // The same, as the user set it: unknown while it is what the system chose.
     list_view_t list_view_now() const;
     // Takes the view's state as the one kept: true when it changed.
     bool keep_list_view();

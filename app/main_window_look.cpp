@@ -90,7 +90,7 @@ void main_window_t::theme_list() {
     if (const HWND view = view_window(); view && dark_asked) theme_view_windows(view, colours);
 }
 
-list_view_t main_window_t::list_view_now() const {
+list_view_t main_window_t::view_shows() const {
     list_view_t now = list_view;
     Microsoft::WRL::ComPtr<IFolderView> folder_view;
     if (!ebe || !ebe->view || FAILED(ebe->view.As(&folder_view))) return now;
@@ -122,6 +122,12 @@ list_view_t main_window_t::list_view_now() const {
         }
     }
     return now;
+}
+
+list_view_t main_window_t::list_view_now() const {
+    const list_view_t now = view_shows();
+    // Until the user sets one, what the system chose for a folder stays the folder's own.
+    return list_view == list_view_t{} && now == view_chosen ? list_view : now;
 }
 
 bool main_window_t::keep_list_view() {
@@ -159,5 +165,6 @@ void main_window_t::give_list_view() {
 
 void main_window_t::on_view_created() {
     give_list_view();
+    view_chosen = list_view == list_view_t{} ? view_shows() : list_view_t{};
     theme_list();
 }
