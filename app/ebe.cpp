@@ -9,6 +9,7 @@ HRESULT ebe_t::OnNavigationPending(PCIDLIST_ABSOLUTE pending_folder) {
 
 HRESULT ebe_t::OnViewCreated(IShellView* created) {
     view = created;
+    if (this->created) this->created();
     return S_OK;
 }
 

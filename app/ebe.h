@@ -22,6 +22,8 @@ struct ebe_t final : com_object_t<IExplorerBrowserEvents> {
     // shown one.
     std::function<void(const ITEMIDLIST* folder)> pending;
     std::function<void()> completed;
+    // A view made for a folder, before it shows.
+    std::function<void()> created;
 
     ebe_t() = default;
     ebe_t(const ebe_t&) = delete;

@@ -31,14 +31,20 @@ int client_width(HWND window) {
 
 } // namespace
 
-main_window_t* main_window_t::open(const ITEMIDLIST* folder, const window_record_t* record) {
+main_window_t* main_window_t::open(const ITEMIDLIST* folder, const window_record_t* record,
+                                   const list_view_t* view) {
     // Written once it stands where it belongs, with its folder.
     const saves_held_t held;
     // From WM_NCCREATE on, the window owns the object; it is freed at WM_NCDESTROY.
-    return std::unique_ptr<main_window_t>(new main_window_t(folder, record)).release();
+    return std::unique_ptr<main_window_t>(new main_window_t(folder, record, view)).release();
 }
 
-main_window_t::main_window_t(const ITEMIDLIST* folder, const window_record_t* record) {
+main_window_t::main_window_t(const ITEMIDLIST* folder, const window_record_t* record,
+                             const list_view_t* view) {
+    if (record || view) {
+        list_view = view ? *view : record->view;
+        list_view_given = true;
+    }
     // No background brush: the panes and the bar cover the whole client area.
     register_class(L"main_window", window_proc, LoadIconW(GetModuleHandleW(nullptr), L"ZELVON"),
                    nullptr, 4);
@@ -54,23 +60,26 @@ main_window_t::main_window_t(const ITEMIDLIST* folder, const window_record_t* re
         [this](const ITEMIDLIST* folder) { go_to(folder); },
         [this](const ITEMIDLIST* folder, bool pinned) { on_pin_changed(folder, pinned); },
         [this](const ITEMIDLIST* from, const ITEMIDLIST* to) { on_pin_moved(from, to); },
-        open_window_at,
+        [this](POINT at) { open_window_at(this, at); },
         [this](const ITEMIDLIST* folder) { open_cascaded(this, folder); },
     };
     tree = std::make_unique<tree_view_t>(handle, g_font.get(), host);
     address = std::make_unique<address_view_t>(handle, g_font.get(), host);
     if (const int scale = window_dpi(handle); scale != BASE_DPI) use_dpi(scale);
+    apply_theme();
 
     fatal_check(SUCCEEDED(CoCreateInstance(CLSID_ExplorerBrowser, nullptr, CLSCTX_INPROC_SERVER,
                                            IID_PPV_ARGS(&eb))),
                 fatal_sites::browser);
     RECT initial{300, 20, 1000, 768};
-    FOLDERSETTINGS folder_settings{static_cast<UINT>(FVM_AUTO), 0};
+    FOLDERSETTINGS folder_settings{
+        static_cast<UINT>(list_view.mode > 0 ? list_view.mode : FVM_AUTO), 0};
     eb->Initialize(handle, &initial, &folder_settings);
 
     ebe = make_com<ebe_t>();
     ebe->pending = [this](const ITEMIDLIST* pending) { on_navigation_pending(pending); };
     ebe->completed = [this] { on_navigation_complete(); };
+    ebe->created = [this] { on_view_created(); };
     eb->Advise(ebe.Get(), &ebe->cookie);
 
     HWND browser_window = nullptr;
@@ -98,6 +107,8 @@ main_window_t::main_window_t(const ITEMIDLIST* folder, const window_record_t* re
 main_window_t::~main_window_t() = default;
 
 void main_window_t::on_destroy() {
+    // A view set since the last save is written with the window.
+    if (keep_list_view()) g_session.save_soon(this);
     // Leaves the session while others stay; the last one stays in it, as it is now.
     g_session.window_closed(this);
     // The browser lets go of the sink before the panes the sink calls go with the object,
@@ -114,6 +125,8 @@ void main_window_t::on_navigation_pending(const ITEMIDLIST* folder) {
     // for itself when it shows.
     const HWND focus = GetFocus();
     keys_stay = focus && (focus == tree->handle || focus == address->handle) ? focus : nullptr;
+    // The view going now tells how the user left the list; the next one starts so.
+    keep_list_view();
     address->set_folder(folder);
     tree->model().show_folder(folder);
     save_settings();
@@ -260,8 +273,13 @@ LRESULT main_window_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_ENDSESSION:
         // The system ends the process without destroying the windows: every one stays in
         // the file for the next start.
+        if (wparam && keep_list_view()) g_session.save_soon(this);
         if (wparam) g_session.end();
         return 0;
+    case WM_ACTIVATE:
+        // Left for another window: a view set meanwhile is saved.
+        if (LOWORD(wparam) == WA_INACTIVE && keep_list_view()) save_settings();
+        break;
     case WM_PAINT: {
         PAINTSTRUCT ps;
         HDC dc = BeginPaint(handle, &ps);
@@ -269,8 +287,8 @@ LRESULT main_window_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
         GetClientRect(handle, &client);
         const pane_rect_t b =
             layout_main_window(client.right, client.bottom, split_pixels(), dpi).bar;
-        const color_t grey{0.9f, 0.9f, 0.9f};
-        gradient_rect(dc, RECT{b.x, b.y, b.x + b.width, b.y + b.height}, grey, grey);
+        gradient_rect(dc, RECT{b.x, b.y, b.x + b.width, b.y + b.height}, colours.splitter,
+                      colours.splitter);
         EndPaint(handle, &ps);
         break;
     }
@@ -323,6 +341,28 @@ LRESULT main_window_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_SETTINGCHANGE:
         // The shell's own settings (hidden files among them) for the tree to read again.
         tree->settings_changed();
+        // Apps switched between light and dark, or high contrast turned on or off.
+        if (wparam == SPI_SETHIGHCONTRAST ||
+            (lparam &&
+             lstrcmpiW(reinterpret_cast<const wchar_t*>(lparam), L"ImmersiveColorSet") == 0))
+            apply_theme();
+        break;
+    case WM_SYSCOLORCHANGE:
+        // Only top-level windows are told: the list's common controls hear it from here,
+        // before the list is given the theme's colours again.
+        EnumChildWindows(
+            handle,
+            [](HWND child, LPARAM) {
+                SendMessageW(child, WM_SYSCOLORCHANGE, 0, 0);
+                return TRUE;
+            },
+            0);
+        apply_theme();
+        break;
+    case WM_CTLCOLORLISTBOX:
+        // The path box's drop-down is owned here, and coloured by the bar.
+        if (reinterpret_cast<HWND>(lparam) == address->completions)
+            return SendMessageW(address->handle, message, wparam, lparam);
         break;
     case WM_NEW_WINDOW: {
         // The sender is let go once the path is read, before the window is made: COM

@@ -15,6 +15,7 @@
 #include "core/settings_format.h"
 #include "win/com.h"
 #include "win/handle.h"
+#include "win/theme.h"
 
 class tree_view_t;
 struct address_view_t;
@@ -44,14 +45,22 @@ struct main_window_t {
     task_idlist select_after;       // a file to select in the list once its folder shows
     HWND keys_stay = nullptr;       // the pane a navigation was started from with the keyboard
     std::uint64_t go_to_ticket = 0; // the latest go_to: one answered after a later is void
+    palette_t colours = light_palette();
+    bool dark_asked = false; // the frame, the scroll bar and the list were asked to be dark
+    // The list's view as the user last set it: saved, and given to every view that follows.
+    list_view_t list_view;
+    bool list_view_given = false; // its source's or its record's, not the file's
+    list_view_t view_chosen;      // what the view chose for its folder while none was kept
 
     // A new window, shown, restored from the settings file (or on the desktop when the
     // file is empty), and in the session's main_windows; on `folder` instead of the saved
     // one when one is given, which is then its one navigation. It belongs to its window.
     // A window of the last session (`record`) is made where it was, on its own monitor
-    // and at that monitor's scale; another where the file's first record was.
+    // and at that monitor's scale; another where the file's first record was. Its list
+    // starts with the record's view, or `view` (its source's), or the file's.
     static main_window_t* open(const ITEMIDLIST* folder = nullptr,
-                               const window_record_t* record = nullptr);
+                               const window_record_t* record = nullptr,
+                               const list_view_t* view = nullptr);
 
     ~main_window_t();
     main_window_t(const main_window_t&) = delete;
@@ -77,6 +86,15 @@ struct main_window_t {
     int split_pixels() const { return scaled(split, dpi); }
     void use_dpi(int scale);
 
+    // The system's theme, read again, on every pane, the splitter, the frame and the list.
+    void apply_theme();
+    // The list's view as its view shows it now; what is kept where the view cannot tell.
+    list_view_t view_shows() const;
+    // The same, as the user set it: unknown while it is what the system chose.
+    list_view_t list_view_now() const;
+    // Takes the view's state as the one kept: true when it changed.
+    bool keep_list_view();
+
     // The window's keys, whichever pane has the focus: true when the message was one.
     bool on_shortcut(const MSG& msg);
     // Tab, Shift+Tab, F6: tree, path box, list, round.
@@ -85,7 +103,7 @@ struct main_window_t {
     void refresh();
 
 private:
-    main_window_t(const ITEMIDLIST* folder, const window_record_t* record);
+    main_window_t(const ITEMIDLIST* folder, const window_record_t* record, const list_view_t* view);
     // Where the window is made: its record's rectangle, else the file's, else the default
     // place (left and top CW_USEDEFAULT).
     static RECT made_at(const window_record_t* record);
@@ -95,6 +113,11 @@ private:
     void on_navigation_pending(const ITEMIDLIST* folder);
     void on_navigation_complete();
     void restore_pins(const std::vector<byte_list>& saved);
+    // A view the browser made: the list's view and theme given to it.
+    void on_view_created();
+    void give_list_view();
+    void theme_list();
+    HWND view_window() const; // the list's view's, null while there is none
 
 public:
     // A window of the last session brought back as it was (its folder is the one it was
@@ -105,8 +128,9 @@ public:
 };
 
 // A window dragged out of a tree: restored from the settings, which name the dragged
-// folder, and placed with its top-left corner at a screen point, whole on the screen.
-void open_window_at(POINT at);
+// folder, and placed with its top-left corner at a screen point, whole on the screen; its
+// list starts as its source's shows.
+void open_window_at(const main_window_t* source, POINT at);
 
 // A new window from another (a hand-over to it, Ctrl+N in it): down and right of it.
 main_window_t* open_cascaded(const main_window_t* source, const ITEMIDLIST* folder);

@@ -45,9 +45,10 @@ void move_to(HWND window, const screen_rect_t& r) {
 
 } // namespace
 
-void open_window_at(POINT at) {
+void open_window_at(const main_window_t* source, POINT at) {
     const saves_held_t held;
-    main_window_t* window = main_window_t::open();
+    const list_view_t view = source->list_view_now();
+    main_window_t* window = main_window_t::open(nullptr, nullptr, &view);
     window->load_settings();
     // Where it was dropped, whatever the settings say, but whole on the screen.
     if (IsZoomed(window->handle)) ShowWindow(window->handle, SW_RESTORE);
@@ -60,7 +61,8 @@ void open_window_at(POINT at) {
 
 main_window_t* open_cascaded(const main_window_t* source, const ITEMIDLIST* folder) {
     const saves_held_t held;
-    main_window_t* window = main_window_t::open(folder);
+    const list_view_t view = source->list_view_now();
+    main_window_t* window = main_window_t::open(folder, nullptr, &view);
     if (IsZoomed(source->handle)) return window;
     // Down and right of its source, the way windows cascade, so that it is seen to come.
     // From where the source stands when it is neither minimised nor maximised: a minimised
@@ -145,7 +147,8 @@ window_record_t main_window_t::record() const {
     window_record_t record{split,
                            {p.normal.left, p.normal.top, p.normal.right, p.normal.bottom},
                            p.maximized,
-                           std::nullopt};
+                           std::nullopt,
+                           list_view_now()};
     if (ebe && ebe->folder) record.folder = idlist_bytes(ebe->folder.get());
     return record;
 }
@@ -165,6 +168,7 @@ bool main_window_t::load_settings(const ITEMIDLIST* instead) {
     }
     split = saved->split;
     restore_maximized = saved->trailer.maximized;
+    if (!list_view_given) list_view = saved->trailer.view;
     restore_pins(saved->pins);
     if (instead) {
         go_to(instead);

@@ -3,6 +3,7 @@
 #include "core/scale.h"
 
 unique_font g_font;
+theme_t (*g_read_theme)() = read_theme;
 
 HFONT create_ui_font(int dpi) {
     return CreateFontW(scaled(18, dpi), 0, 0, 0, FW_DONTCARE, FALSE, FALSE, FALSE, DEFAULT_CHARSET,

@@ -4,8 +4,13 @@
 #include <windows.h>
 
 #include "win/handle.h"
+#include "win/theme.h"
 
 extern unique_font g_font; // at 96 DPI; a window at another scale makes its own
+
+// Where every window reads the system's theme: read_theme, or a test's own (no Wine lets
+// a program turn high contrast on).
+extern theme_t (*g_read_theme)();
 
 // The UI font: height 18 (at 96 DPI; scaled at another) and the face the program is
 // drawn with.

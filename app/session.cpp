@@ -224,7 +224,8 @@ std::vector<std::uint8_t> session_t::compose() {
     write_pidl_record(image, first.folder ? first.folder->data() : nullptr);
     put_i32(image, static_cast<std::int32_t>(pins.folders.size()));
     for (const byte_list& pin : pins.folders) write_pidl_record(image, pin.data());
-    settings_trailer_t trailer{.maximized = first.maximized, .windows = {}, .generation = 0};
+    settings_trailer_t trailer{
+        .maximized = first.maximized, .windows = {}, .generation = 0, .view = first.view};
     // Every window open, oldest first, for a start to bring them all back.
     for (const main_window_t* window : main_windows) trailer.windows.push_back(describe(window));
     trailer.generation = ++generation;

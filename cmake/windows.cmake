@@ -9,7 +9,7 @@ set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 set(win_flags -Wall -Wextra -g -gcodeview -fno-omit-frame-pointer
     -fno-optimize-sibling-calls)
 set(win_defs UNICODE _UNICODE NOMINMAX WINVER=0x0601 _WIN32_WINNT=0x0601)
-set(win_libs shell32 shlwapi ole32 oleaut32 oleacc uuid msimg32 gdi32 user32 comctl32 imagehlp)
+set(win_libs shell32 shlwapi ole32 oleaut32 oleacc uuid msimg32 gdi32 user32 comctl32 imagehlp uxtheme)
 
 target_compile_options(zelvon_core PRIVATE -g -gcodeview)
 # The exe names only "name.pdb", never our build folder, so a copy finds the PDB beside it.
@@ -21,7 +21,7 @@ target_link_libraries(zelvon_fault PUBLIC user32 gdi32 imagehlp)
 
 # One library per folder, each linking only the layers below it.
 add_library(zelvon_win STATIC win/com.cpp win/surface.cpp win/window_class.cpp win/fill.cpp
-    win/accessible.cpp win/folder_watch.cpp win/background.cpp
+    win/accessible.cpp win/folder_watch.cpp win/background.cpp win/theme.cpp
     win/volume.cpp)
 target_link_libraries(zelvon_win PUBLIC zelvon_core zelvon_fault ${win_libs})
 
@@ -42,6 +42,7 @@ add_library(zelvon_app STATIC
     app/single_instance.cpp
     app/main_window.cpp
     app/main_window_state.cpp
+    app/main_window_look.cpp
     app/startup.cpp
 )
 target_link_libraries(zelvon_app PUBLIC zelvon_ui_tree zelvon_ui_address zelvon_win)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 
 #include "core/idlist.h"
 
@@ -13,7 +14,12 @@ enum field_tag_t : std::uint16_t {
     FIELD_WINDOW_FLAGS = 1, // 32 bits: bit 0, maximised
     FIELD_WINDOW = 2,       // one open window: split, rect, flags, folder record
     FIELD_GENERATION = 3,   // 64 bits: the save's number
+    FIELD_VIEW = 4,         // the list's view of the window of the header
 };
+// A window's record ends with its list's view, which older readers never reach:
+//   mode | icon size | column count N | N × (20-byte key | direction)
+constexpr std::size_t SORT_COLUMN_SIZE = 24;
+constexpr std::int32_t SORT_COLUMNS_KEPT = 16;
 constexpr std::uint32_t FLAG_MAXIMIZED = 1;
 
 void put_u16(std::vector<std::uint8_t>& image, std::uint16_t value) {
@@ -21,8 +27,42 @@ void put_u16(std::vector<std::uint8_t>& image, std::uint16_t value) {
     image.push_back(static_cast<std::uint8_t>(value >> 8));
 }
 
+void put_field(std::vector<std::uint8_t>& image, field_tag_t tag,
+               const std::vector<std::uint8_t>& field) {
+    put_u16(image, tag);
+    put_u16(image, static_cast<std::uint16_t>(field.size()));
+    image.insert(image.end(), field.begin(), field.end());
+}
+
 std::uint32_t u32_at(const std::uint8_t* p) {
     return p[0] | p[1] << 8 | p[2] << 16 | static_cast<std::uint32_t>(p[3]) << 24;
+}
+
+void put_view(std::vector<std::uint8_t>& image, const list_view_t& view) {
+    put_i32(image, view.mode);
+    put_i32(image, view.icon_size);
+    const auto count = std::min<std::int32_t>(std::int32_t(view.sort.size()), SORT_COLUMNS_KEPT);
+    put_i32(image, count);
+    for (std::int32_t i = 0; i < count; ++i) {
+        image.insert(image.end(), std::begin(view.sort[i].key), std::end(view.sort[i].key));
+        put_i32(image, view.sort[i].direction);
+    }
+}
+
+// What is missing or damaged reads as not known.
+list_view_t read_view(settings_reader_t& in) {
+    list_view_t view;
+    std::int32_t count = 0;
+    if (!in.read_i32(view.mode) || !in.read_i32(view.icon_size) || !in.read_i32(count) ||
+        count < 0 || count > SORT_COLUMNS_KEPT || in.left() < std::size_t(count) * SORT_COLUMN_SIZE)
+        return {};
+    for (std::int32_t i = 0; i < count; ++i) {
+        sort_column_t& column = view.sort.emplace_back();
+        std::memcpy(column.key, in.data + in.pos, sizeof column.key);
+        in.pos += sizeof column.key;
+        in.read_i32(column.direction);
+    }
+    return view;
 }
 
 // The trailer at the reader's position, if one is there whole and its checksum agrees.
@@ -52,7 +92,12 @@ std::optional<settings_trailer_t> read_trailer(const settings_reader_t& in) {
             field.read_i32(flags);
             window.maximized = (flags & FLAG_MAXIMIZED) != 0;
             window.folder = field.read_pidl_record();
+            window.view = read_view(field);
             trailer.windows.push_back(std::move(window));
+        }
+        if (tag == FIELD_VIEW) {
+            settings_reader_t field{p, size};
+            trailer.view = read_view(field);
         }
         if (tag == FIELD_GENERATION && size >= 8)
             trailer.generation = u32_at(p) | std::uint64_t(u32_at(p + 4)) << 32;
@@ -85,16 +130,20 @@ void write_trailer(std::vector<std::uint8_t>& image, const settings_trailer_t& t
         put_i32(image, static_cast<std::int32_t>(trailer.generation));
         put_i32(image, static_cast<std::int32_t>(trailer.generation >> 32));
     }
+    if (trailer.view != list_view_t{}) {
+        std::vector<std::uint8_t> field;
+        put_view(field, trailer.view);
+        put_field(image, FIELD_VIEW, field);
+    }
     for (const window_record_t& window : trailer.windows) {
         std::vector<std::uint8_t> field;
         put_i32(field, window.split);
         for (std::int32_t edge : window.rect) put_i32(field, edge);
         put_i32(field, window.maximized ? FLAG_MAXIMIZED : 0);
         write_pidl_record(field, window.folder ? window.folder->data() : nullptr);
+        put_view(field, window.view);
         if (field.size() > 0xFFFF) continue; // a folder of 64 KiB: not worth a window
-        put_u16(image, FIELD_WINDOW);
-        put_u16(image, static_cast<std::uint16_t>(field.size()));
-        image.insert(image.end(), field.begin(), field.end());
+        put_field(image, FIELD_WINDOW, field);
     }
     const auto length = static_cast<std::uint32_t>(image.size() - length_at - 4);
     for (int i = 0; i < 4; ++i) image[length_at + i] = static_cast<std::uint8_t>(length >> 8 * i);

@@ -23,6 +23,23 @@ void write_pidl_record(std::vector<std::uint8_t>& image, const void* list);
 
 constexpr std::uint32_t TRAILER_MARKER = 0x54564C5A; // "ZLVT"
 
+// One column the list is sorted by: the property's key as the system lays it out (16
+// bytes of its format's GUID, then its 32-bit id) and the direction (1 up, -1 down).
+struct sort_column_t {
+    std::uint8_t key[20] = {};
+    std::int32_t direction = 1;
+    bool operator==(const sort_column_t&) const = default;
+};
+
+// How a window's list shows its folder, as the user set it. Zero and empty mean not
+// known: the list keeps its own.
+struct list_view_t {
+    std::int32_t mode = 0;      // the system's folder view mode (details, list, icons...)
+    std::int32_t icon_size = 0; // in pixels, where the system tells it
+    std::vector<sort_column_t> sort;
+    bool operator==(const list_view_t&) const = default;
+};
+
 // What the trailer holds. Without a valid trailer every field has its default.
 // One open window: what a start brings back.
 struct window_record_t {
@@ -30,6 +47,7 @@ struct window_record_t {
     std::int32_t rect[4] = {};
     bool maximized = false;
     std::optional<byte_list> folder; // empty when damaged
+    list_view_t view{};
 };
 
 struct settings_trailer_t {
@@ -38,6 +56,7 @@ struct settings_trailer_t {
     // Counts the saves, main file and backup alike, so that the newer of the two can be
     // told; 0 for a save that did not count (an older version's).
     std::uint64_t generation = 0;
+    list_view_t view{}; // of the window of the header
 };
 
 // Appends the trailer to an image that holds everything before it.

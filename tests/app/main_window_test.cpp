@@ -17,6 +17,7 @@
 #include "app/settings_file.h"
 #include "core/settings_format.h"
 #include "tests/support/imports.h"
+#include "tests/support/main_window_fixture.h"
 #include "tests/support/win_test_support.h"
 #include "ui/tree/tree_view.h"
 
@@ -80,33 +81,8 @@ void expect_file_holds(const main_window_t* window, const bytes_t& folder) {
     EXPECT_EQ(i32_at(file, 28 + folder.size()), 0) << "pin count";
 }
 
-class MainWindowTest : public testing::Test {
+class MainWindowTest : public main_window_fixture_t {
 protected:
-    void SetUp() override {
-        reset_settings();
-        take_quits();
-    }
-
-    void TearDown() override {
-        // A close that fails to remove its window must not hold the run up.
-        for (int left = 8; !g_session.main_windows.empty() && left > 0; --left)
-            close(g_session.main_windows.back());
-        EXPECT_TRUE(g_session.main_windows.empty());
-        g_session.main_windows.clear();
-        pump_for(50);
-        take_quits();
-    }
-
-    // A new window, once the browser's first navigation has reached its sink.
-    static main_window_t* open() {
-        main_window_t* window = main_window_t::open();
-        EXPECT_TRUE(pump_until([window] { return window->ebe->folder != nullptr; }))
-            << "no navigation reported";
-        return window;
-    }
-
-    static void close(main_window_t* window) { SendMessageW(window->handle, WM_CLOSE, 0, 0); }
-
     // The panes where the window's current split and client size put them.
     static void expect_layout(const main_window_t* window) {
         const RECT client = client_rect(window->handle);

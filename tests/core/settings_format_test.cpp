@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -249,6 +250,65 @@ TEST(SettingsBackup, TakenOnlyWhenItHoldsTheLaterSave) {
 
     EXPECT_EQ(last_generation(save_of(300, 9), backup), 9u);
     EXPECT_EQ(last_generation(cut, backup), 8u);
+}
+
+} // namespace
+
+namespace {
+
+sort_column_t column(std::uint8_t first, std::int32_t direction) {
+    sort_column_t c;
+    for (std::uint8_t i = 0; i < 20; ++i) c.key[i] = std::uint8_t(first + i);
+    c.direction = direction;
+    return c;
+}
+
+// A window's field as the versions before the list's view wrote it, which is all that
+// they read of it.
+bytes field_before_views(const window_record_t& w) {
+    bytes field;
+    put_i32(field, w.split);
+    for (std::int32_t edge : w.rect) put_i32(field, edge);
+    put_i32(field, w.maximized ? 1 : 0);
+    write_pidl_record(field, w.folder->data());
+    return field;
+}
+
+TEST(SettingsListView, EachWindowsViewComesBackAndOlderFilesAndReadersAreUnaffected) {
+    settings_trailer_t trailer;
+    trailer.view = {4, 0, {column(1, -1)}};
+    trailer.windows.push_back({250, {10, 20, 810, 620}, false, windows, trailer.view});
+    trailer.windows.push_back({120, {30, 40, 930, 740}, true, system32, {}});
+    trailer.windows.push_back(
+        {90, {5, 6, 700, 500}, false, desktop, {1, 96, {column(7, 1), column(40, -1)}}});
+    bytes image = image_of(250, {10, 20, 810, 620}, windows, {system32});
+    write_trailer(image, trailer);
+    const auto s = decode(image);
+    ASSERT_TRUE(s && s->has_trailer);
+    EXPECT_EQ(s->trailer.view, trailer.view) << "the header's window";
+    ASSERT_EQ(s->trailer.windows.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(s->trailer.windows[i].view, trailer.windows[i].view);
+    // An older reader finds each window's fields where they always stood.
+    for (const window_record_t& w : trailer.windows) {
+        const bytes old = field_before_views(w);
+        EXPECT_NE(std::search(image.begin(), image.end(), old.begin(), old.end()), image.end());
+    }
+
+    // The trailer of a version that kept no views: the window whole, its view unknown.
+    bytes older = image_of(250, {10, 20, 810, 620}, windows, {});
+    const bytes field = field_before_views({250, {10, 20, 810, 620}, true, windows, {}});
+    put_i32(older, std::int32_t(TRAILER_MARKER));
+    put_i32(older, std::int32_t(4 + field.size()));
+    older.insert(older.end(), {2, 0, std::uint8_t(field.size()), 0});
+    older.insert(older.end(), field.begin(), field.end());
+    put_i32(older, std::int32_t(crc32_of(older.data(), older.size())));
+    const auto o = decode(older);
+    ASSERT_TRUE(o && o->has_trailer);
+    ASSERT_EQ(o->trailer.windows.size(), 1u);
+    EXPECT_TRUE(o->trailer.windows[0].maximized);
+    EXPECT_EQ(o->trailer.windows[0].view, list_view_t{});
+    EXPECT_EQ(o->trailer.view, list_view_t{});
 }
 
 } // namespace

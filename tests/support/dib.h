@@ -67,3 +67,23 @@ struct picture_t {
         return r == g && g == b ? r : -1;
     }
 };
+
+// A 0xRRGGBB pixel's brightness, 0 to 255, as the eye weighs the channels.
+inline int luminance(std::uint32_t rgb) {
+    return (299 * int(rgb >> 16 & 0xFF) + 587 * int(rgb >> 8 & 0xFF) + 114 * int(rgb & 0xFF)) /
+           1000;
+}
+
+// A COLORREF (0x00BBGGRR) as a pixel reads (0xRRGGBB).
+inline std::uint32_t rgb_of(COLORREF c) {
+    return std::uint32_t(GetRValue(c)) << 16 | std::uint32_t(GetGValue(c)) << 8 | GetBValue(c);
+}
+
+// A pixel of a window's client area as it shows, once what waits is painted.
+inline std::uint32_t shown_pixel(HWND window, int x, int y) {
+    RedrawWindow(window, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    HDC dc = GetDC(window);
+    const std::vector<std::uint32_t> p = copy_pixels(dc, x, y, 1, 1);
+    ReleaseDC(window, dc);
+    return p.empty() ? 0xFF000000 : p[0] & 0xFFFFFF;
+}

@@ -108,6 +108,12 @@ LRESULT address_view_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
     case WM_ADDRESS_ASKED:
         run_job_done(lparam);
         return 0;
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+        // The path box and its drop-down in the pane's colours; the light look is the
+        // system's own.
+        if (const LRESULT brush = box.answer(reinterpret_cast<HDC>(wparam))) return brush;
+        break;
     }
     return DefWindowProcW(handle, message, wparam, lparam);
 }
@@ -210,8 +216,9 @@ void address_view_t::resize(int width, int x) {
 void address_view_t::paint() {
     RECT client;
     GetClientRect(handle, &client);
-    const color_t white{1.0f, 1.0f, 1.0f}, black{0.0f, 0.0f, 0.0f};
-    gradient_rect(surface.mem_dc, client, white, white);
+    gradient_rect(surface.mem_dc, client, colours.window, colours.window);
+    SetTextColor(surface.mem_dc, colours.text);
+    SetBkColor(surface.mem_dc, colours.text_ground);
     if (first_shown > 0) {
         // The marker of the segments that gave way.
         RECT marker{0, 0, px(MARKER_WIDTH), px(SEGMENT_HEIGHT)};
@@ -221,10 +228,19 @@ void address_view_t::paint() {
         RECT r = rects[i];
         if (names[i]) DrawTextW(surface.mem_dc, names[i].get(), -1, &r, DT_SINGLELINE | DT_VCENTER);
         const int R = rects[i].right;
-        fill_triangle(surface.mem_dc, black, pack_point(R + px(5), px(5)),
+        fill_triangle(surface.mem_dc, colours.plain.ink, pack_point(R + px(5), px(5)),
                       pack_point(R + px(5), px(15)), pack_point(R + px(10), px(10)));
     }
-    InvalidateRect(handle, nullptr, TRUE);
+    // The surface covers the client area: erasing first would flash the class's white.
+    InvalidateRect(handle, nullptr, FALSE);
+}
+
+void address_view_t::set_palette(const palette_t& palette) {
+    colours = palette;
+    box.use(palette);
+    paint();
+    InvalidateRect(edit, nullptr, TRUE);
+    InvalidateRect(completions, nullptr, TRUE);
 }
 
 void address_view_t::click(int x, int y) {

@@ -18,6 +18,7 @@
 #include "win/accessible.h"
 #include "win/com.h"
 #include "win/surface.h"
+#include "win/theme.h"
 
 // At 96 DPI: the marker of segments that gave way, and the bar always left free after
 // the last segment, to click for the editor.
@@ -58,6 +59,8 @@ struct address_view_t {
     accessible_holder_t accessible;
 
     int dpi = BASE_DPI;
+    palette_t colours = light_palette();
+    box_colours_t box; // the path box's and its drop-down's
 
     address_view_t(HWND parent, HFONT ui_font, pane_host_t pane_host);
     ~address_view_t();
@@ -73,6 +76,8 @@ struct address_view_t {
     // Another scale: lengths and the font follow, every segment measured again.
     void set_dpi(int new_dpi, HFONT ui_font);
     int px(int length) const { return scaled(length, dpi); }
+    // Painted in these colours from now on, the path box and its drop-down too.
+    void set_palette(const palette_t& palette);
 
     // The editor on the current folder's path, all of it selected, with the focus.
     void open_editor();

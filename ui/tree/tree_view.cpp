@@ -16,13 +16,6 @@
 
 namespace {
 
-const color_t white{1.0f, 1.0f, 1.0f};
-const color_t light{0.95f, 0.95f, 0.95f};
-const color_t pale{0.9f, 0.9f, 0.9f};
-const color_t mid{0.7f, 0.7f, 0.7f};
-const color_t dark{0.5f, 0.5f, 0.5f};
-const color_t black{0.0f, 0.0f, 0.0f};
-
 void fill(HDC dc, int left, int top, int right, int bottom, color_t c) {
     gradient_rect(dc, RECT{left, top, right, bottom}, c, c);
 }
@@ -135,6 +128,10 @@ LRESULT tree_view_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
         if (shell_part && shell_part->menu_message(message, wparam, lparam, result)) return result;
         break;
     }
+    case WM_CTLCOLOREDIT:
+        // The rename box.
+        if (const LRESULT brush = box.answer(reinterpret_cast<HDC>(wparam))) return brush;
+        break;
     case WM_DESTROY:
         if (shell_part) shell_part->revoke_drop_target();
         break;
@@ -335,33 +332,44 @@ void tree_view_t::paint() {
     RECT client;
     GetClientRect(handle, &client);
     paint_rows(surface.mem_dc, client.right, client.bottom, dpi, page_rows,
-               GetFocus() == handle ? focus_node : nullptr,
-               shell_part ? shell_part->drop_row() : 0);
-    InvalidateRect(handle, nullptr, TRUE);
+               GetFocus() == handle ? focus_node : nullptr, shell_part ? shell_part->drop_row() : 0,
+               colours);
+    // The surface covers the client area: erasing first would flash the class's white.
+    InvalidateRect(handle, nullptr, FALSE);
+}
+
+void tree_view_t::set_palette(const palette_t& palette) {
+    colours = palette;
+    box.use(palette);
+    paint();
+    RedrawWindow(handle, nullptr, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
 void paint_rows(HDC dc, int right, int height, int dpi, const std::vector<const tree_node_t*>& page,
-                const tree_node_t* focus, std::uint64_t framed) {
+                const tree_node_t* focus, std::uint64_t framed, const palette_t& palette) {
     const auto px = [dpi](int length) { return scaled(length, dpi); };
-    fill(dc, 0, 0, right, height, white);
+    fill(dc, 0, 0, right, height, palette.window);
     for (std::size_t i = 0; i < page.size(); ++i) {
         const tree_node_t* n = page[i];
         const int y = px(ROW_HEIGHT) * static_cast<int>(i);
         const int h = px(20), edge = px(1), bottom = y + h - edge;
+        const row_colours_t& row = n->current  ? palette.current
+                                   : n->pinned ? palette.pinned
+                                               : palette.plain;
         if (n->current) {
-            fill(dc, 0, y, right - edge, y + h, pale);
-            fill(dc, 0, y, right - edge, y + edge, light);
-            fill(dc, 0, y, edge, y + h, light);
-            fill(dc, 0, bottom, right - edge, y + h, mid);
-            fill(dc, right - edge, y, right, y + h, pale);
+            fill(dc, 0, y, right - edge, y + h, row.fill);
+            fill(dc, 0, y, right - edge, y + edge, row.lit);
+            fill(dc, 0, y, edge, y + h, row.lit);
+            fill(dc, 0, bottom, right - edge, y + h, row.shade);
+            fill(dc, right - edge, y, right, y + h, row.side);
         } else if (n->pinned) {
-            fill(dc, 0, y, right - edge, y + h, mid);
-            fill(dc, 0, y, right - edge, y + edge, pale);
-            fill(dc, 0, y, edge, y + h, pale);
-            fill(dc, 0, bottom, right - edge, y + h, dark);
-            fill(dc, right - 2 * edge, y, right - edge, y + h, dark);
+            fill(dc, 0, y, right - edge, y + h, row.fill);
+            fill(dc, 0, y, right - edge, y + edge, row.lit);
+            fill(dc, 0, y, edge, y + h, row.lit);
+            fill(dc, 0, bottom, right - edge, y + h, row.shade);
+            fill(dc, right - 2 * edge, y, right - edge, y + h, row.shade);
         } else {
-            fill(dc, 0, y, right - edge, y + h, white);
+            fill(dc, 0, y, right - edge, y + h, row.fill);
         }
 
         // The glyph and text coordinates are 16-bit, as the packed points are.
@@ -369,7 +377,7 @@ void paint_rows(HDC dc, int right, int height, int dpi, const std::vector<const 
         const short Y = static_cast<short>(y);
         const auto at = [&](int dx, int dy) { return pack_point(X + px(dx), Y + px(dy)); };
         // A folder being read, or that could not be read, has a grey glyph.
-        const color_t glyph = n->reading || n->unreadable ? dark : black;
+        const color_t glyph = n->reading || n->unreadable ? palette.waiting : row.ink;
         if (n->expanded)
             fill_triangle(dc, glyph, at(14, 6), at(6, 14), at(14, 14));
         else
@@ -378,23 +386,28 @@ void paint_rows(HDC dc, int right, int height, int dpi, const std::vector<const 
         if (n->name) {
             RECT box{static_cast<short>(X + px(20)), Y, static_cast<short>(right - px(22)),
                      static_cast<short>(Y + h)};
+            SetTextColor(dc, to_colorref(row.ink));
             DrawTextW(dc, n->name.get(), -1, &box, DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS);
         }
 
-        fill(dc, right - px(16), Y + px(3), right - px(6), Y + px(14), black);
-        fill(dc, right - px(13), Y + px(3), right - px(9), Y + px(19), black);
-        if (!n->pinned) fill(dc, right - px(15), Y + px(4), right - px(7), Y + px(13), white);
+        fill(dc, right - px(16), Y + px(3), right - px(6), Y + px(14), row.ink);
+        fill(dc, right - px(13), Y + px(3), right - px(9), Y + px(19), row.ink);
+        if (!n->pinned) fill(dc, right - px(15), Y + px(4), right - px(7), Y + px(13), row.hollow);
+        const auto frame = [&](int left, int top, int r, int b) {
+            fill(dc, left, top, r, top + edge, row.ink);
+            fill(dc, left, b - edge, r, b, row.ink);
+            fill(dc, left, top, left + edge, b, row.ink);
+            fill(dc, r - edge, top, r, b, row.ink);
+        };
         // The row files would be dropped into, framed.
-        if (framed && n->id == framed) {
-            fill(dc, 0, y, right - edge, y + edge, black);
-            fill(dc, 0, bottom, right - edge, y + h, black);
-            fill(dc, 0, y, edge, y + h, black);
-            fill(dc, right - 2 * edge, y, right - edge, y + h, black);
-        }
-        // The keyboard's row, only while the keys come here.
-        if (n == focus) {
-            RECT box{X + px(18), y + edge, right - px(21), bottom};
-            if (box.right > box.left) DrawFocusRect(dc, &box);
-        }
+        if (framed && n->id == framed) frame(0, y, right - edge, y + h);
+        // The keyboard's row, only while the keys come here: dotted, or under high
+        // contrast solid in the row's ink, which inverting would not give.
+        const RECT box{X + px(18), y + edge, right - px(21), bottom};
+        if (n != focus || box.right <= box.left) continue;
+        if (palette.kind == theme_kind_t::high_contrast)
+            frame(box.left, box.top, box.right, box.bottom);
+        else
+            DrawFocusRect(dc, &box);
     }
 }

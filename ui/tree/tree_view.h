@@ -17,12 +17,14 @@
 #include "ui/tree/tree_shell.h"
 #include "win/accessible.h"
 #include "win/surface.h"
+#include "win/theme.h"
 
-// Draws a page of rows into `dc`, a client area of `width` by `height` at `dpi`: `focus`
-// gets the keyboard's frame (null while the keys are elsewhere), the row of the node
-// `framed` the drop's frame.
+// Draws a page of rows into `dc`, a client area of `width` by `height` at `dpi`, in the
+// palette's colours: `focus` gets the keyboard's frame (null while the keys are
+// elsewhere), the row of the node `framed` the drop's frame.
 void paint_rows(HDC dc, int width, int height, int dpi, const std::vector<const tree_node_t*>& page,
-                const tree_node_t* focus, std::uint64_t framed);
+                const tree_node_t* focus, std::uint64_t framed,
+                const palette_t& palette = light_palette());
 
 class tree_view_t {
 public:
@@ -55,6 +57,9 @@ public:
     // The model's nodes changed: every row list made anew, and painted.
     void rows_changed();
 
+    // Painted in these colours from now on (the system's theme changed).
+    void set_palette(const palette_t& palette);
+
     // ---- What it lists: the nodes that get a row, those on the page (top to bottom),
     // the scroll position and its end, the keyboard's row.
     const std::vector<const tree_node_t*>& listed() const { return visible_rows; }
@@ -83,6 +88,8 @@ private:
     accessible_holder_t accessible;
     bool hidden_listed = false;
     int dpi = BASE_DPI;
+    palette_t colours = light_palette();
+    box_colours_t box; // the rename box's
 
     void rebuild_visible_rows();
     void rebuild_page_rows();

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -177,8 +178,10 @@ picture_t bar_picture(const address_view_t* view) {
 }
 
 // The bar as painted, its text excepted: white, with a black arrowhead pointing right in
-// the 16-pixel gap after every segment, the last one included.
-void expect_bar_painted(const address_view_t* view) {
+// the 16-pixel gap after every segment, the last one included; or in a theme's ground and
+// ink (0xRRGGBB).
+void expect_bar_painted(const address_view_t* view, std::uint32_t ground = WHITE,
+                        std::uint32_t ink = BLACK) {
     const picture_t s = bar_picture(view);
     ASSERT_FALSE(s.pixels.empty()) << "no image to read";
     // Segments that gave way to the marker are not drawn; the marker's text is left out.
@@ -203,10 +206,10 @@ void expect_bar_painted(const address_view_t* view) {
             if (in_text(x, y)) continue;
             const std::uint32_t pixel = s.at(x, y);
             if (arrow_after(x, y) >= 0) {
-                EXPECT_TRUE(pixel == BLACK || pixel == WHITE)
+                EXPECT_TRUE(pixel == ink || pixel == ground)
                     << std::hex << pixel << std::dec << " at " << x << "," << y;
             } else {
-                ASSERT_EQ(pixel, WHITE) << "at " << x << "," << y;
+                ASSERT_EQ(pixel, ground) << "at " << x << "," << y;
             }
         }
 
@@ -218,7 +221,7 @@ void expect_bar_painted(const address_view_t* view) {
                                               {5, 12}, {6, 9},  {6, 11}, {7, 9},  {7, 11}};
         for (const auto& [dx, dy] : inside)
             if (on_bar(R + dx, dy)) {
-                EXPECT_EQ(s.at(R + dx, dy), BLACK) << "R+" << dx << "," << dy;
+                EXPECT_EQ(s.at(R + dx, dy), ink) << "R+" << dx << "," << dy;
             }
     }
 
@@ -226,11 +229,11 @@ void expect_bar_painted(const address_view_t* view) {
     for (std::size_t i = first; i < view->names.size(); ++i) {
         const RECT& r = view->rects[i];
         if (!view->names[i] || !*view->names[i].get() || r.right > s.width) continue;
-        bool ink = false;
+        bool shows = false;
         for (int y = std::max<LONG>(r.top, 0); y < std::min<LONG>(r.bottom, s.height); ++y)
             for (int x = r.left; x < std::min<LONG>(r.right, s.width); ++x)
-                ink = ink || s.at(x, y) != WHITE;
-        EXPECT_TRUE(ink) << "segment " << i << " shows no text";
+                shows = shows || s.at(x, y) != ground;
+        EXPECT_TRUE(shows) << "segment " << i << " shows no text";
     }
 }
 
@@ -614,6 +617,27 @@ TEST_F(AddressTest, AScreenReaderSeesTheSegmentsAsButtonsWithTheirNames) {
     EXPECT_EQ(bar->accDoDefaultAction(first), S_OK);
     ASSERT_EQ(home.browsed.size(), 1u);
     EXPECT_EQ(idlist_count(as_idlist(home.browsed[0])), 1u);
+}
+
+// ---- Other themes.
+
+TEST_F(AddressTest, DarkAndHighContrastDrawTheBarsShapesInTheirGroundAndInk) {
+    const system_colours_t c{RGB(16, 32, 48),  RGB(240, 224, 208), RGB(32, 128, 240),
+                             RGB(255, 255, 0), RGB(64, 80, 96),    RGB(128, 128, 0)};
+    const task_idlist windows = parse_path(L"C:\\windows");
+    ASSERT_TRUE(windows);
+    for (const theme_t& theme :
+         {theme_t{theme_kind_t::dark, {}}, theme_t{theme_kind_t::high_contrast, c}}) {
+        const palette_t palette = palette_of(theme);
+        view->set_palette(palette);
+        view->set_folder(windows.get());
+        const std::uint32_t ground = rgb_of(to_colorref(palette.window));
+        const std::uint32_t ink = rgb_of(to_colorref(palette.plain.ink));
+        EXPECT_GT(std::abs(luminance(ink) - luminance(ground)), 128);
+        expect_bar_painted(view, ground, ink);
+    }
+    view->set_palette(light_palette());
+    expect_bar_painted(view);
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <map>
+#include <set>
 #include <cstdint>
 #include <sstream>
 #include <string>
@@ -110,8 +112,11 @@ protected:
         return r;
     }
 
-    // The rows painted as the pane paints its page, in a pane of its client size.
-    picture_t paint(const std::vector<row_t>& rows) {
+    // The rows painted as the pane paints its page, in a pane of its client size: in a
+    // palette, with the keyboard's frame on row `focus` and the drop's on row `framed`
+    // (-1: none).
+    picture_t paint(const std::vector<row_t>& rows, const palette_t& palette = light_palette(),
+                    int focus = -1, int framed = -1) {
         nodes.clear();
         std::vector<const tree_node_t*> page;
         for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -127,7 +132,9 @@ protected:
         dib_t surface(r.right, r.bottom);
         SelectObject(surface.dc, g_font.get());
         SetBkMode(surface.dc, TRANSPARENT);
-        paint_rows(surface.dc, r.right, r.bottom, BASE_DPI, page, nullptr, 0);
+        paint_rows(surface.dc, r.right, r.bottom, BASE_DPI, page,
+                   focus >= 0 ? page[std::size_t(focus)] : nullptr,
+                   framed >= 0 ? page[std::size_t(framed)]->id : 0, palette);
         return picture_t(surface.dc, r.right, r.bottom);
     }
 
@@ -276,6 +283,62 @@ TEST_F(TreePaintTest, InAVeryNarrowPaneGlyphAndPinOverlapAndNoNameIsDrawn) {
     expect_white_below(p, 3);
     EXPECT_EQ(p.grey(5, 10), BLACK) << "the glyph left of the pin head";
     EXPECT_EQ(p.grey(9, 10), WHITE) << "the hollow head over the glyph";
+}
+
+// ---- Other themes: the same shapes in other colours.
+
+const std::vector<row_t> every_look = {{0, false, look_t::plain},
+                                       {1, true, look_t::current},
+                                       {2, false, look_t::pinned},
+                                       {3, true, look_t::current_pinned},
+                                       {2, false, look_t::plain}};
+
+TEST_F(TreePaintTest, TheDarkThemeDrawsEveryLightShapeDarkWithLightInk) {
+    const picture_t light = paint(every_look, light_palette(), 4, 4);
+    const picture_t night = paint(every_look, palette_of({theme_kind_t::dark, {}}), 4, 4);
+    // Within a row, pixels of one colour in the light look share one colour in the dark,
+    // and pixels of two colours keep two: no shape lost, none merged into another.
+    std::map<std::uint32_t, std::uint32_t> to_dark, to_light;
+    int broken = 0;
+    for (int y = 0; y < light.height; ++y) {
+        if (y % 20 == 0) to_dark.clear(), to_light.clear();
+        for (int x = 0; x < light.width; ++x) {
+            const std::uint32_t l = light.at(x, y), d = night.at(x, y);
+            if (y >= 80 && y < 100 && x >= 38 && x < light.width - 21) continue; // the focus
+            broken += to_dark.emplace(l, d).first->second != d;
+            broken += to_light.emplace(d, l).first->second != l;
+        }
+    }
+    EXPECT_EQ(broken, 0);
+    EXPECT_LT(luminance(night.at(100, 110)), 64) << "the ground";
+    EXPECT_GT(luminance(night.at(night.width - 11, 17)), 192) << "a pin's stem";
+}
+
+TEST_F(TreePaintTest, UnderHighContrastEveryPixelIsASystemColourAndEveryStateShows) {
+    // Colours no system would choose, so that none matches by chance; the buttons' face
+    // is the window's, as in the black themes, so a pinned row cannot show by its fill.
+    const system_colours_t c{RGB(16, 32, 48),  RGB(240, 224, 208), RGB(32, 128, 240),
+                             RGB(255, 255, 0), RGB(16, 32, 48),    RGB(128, 128, 0)};
+    const picture_t p = paint(every_look, palette_of({theme_kind_t::high_contrast, c}), 4, 4);
+    const std::set<COLORREF> allowed = {c.window,         c.window_text, c.highlight,
+                                        c.highlight_text, c.button_face, c.gray_text};
+    const auto colour = [&](int x, int y) {
+        const std::uint32_t rgb = p.at(x, y);
+        return RGB(rgb >> 16 & 0xFF, rgb >> 8 & 0xFF, rgb & 0xFF);
+    };
+    int other = 0;
+    for (int y = 0; y < p.height; ++y)
+        for (int x = 0; x < p.width; ++x) other += !allowed.count(colour(x, y));
+    EXPECT_EQ(other, 0) << "pixels of no system colour";
+    EXPECT_EQ(colour(100, 30), c.highlight) << "the current row";
+    int differ = 0;
+    for (int x = 0; x < p.width; ++x)
+        for (int dy = 0; dy < 20; ++dy) differ += colour(x, 40 + dy) != colour(x, dy);
+    EXPECT_GT(differ, 20) << "a pinned row against a plain one";
+    // The keyboard's frame and the drop's on the last row, solid where dots would vanish.
+    EXPECT_EQ(colour(100, 81), c.window_text) << "the focus frame";
+    EXPECT_EQ(colour(100, 80), c.window_text) << "the drop frame";
+    EXPECT_EQ(colour(100, 90), c.window) << "inside them";
 }
 
 } // namespace

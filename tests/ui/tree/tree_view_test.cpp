@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/settings_format.h"
+#include "tests/support/dib.h"
 #include "tests/support/fake_shell.h"
 #include "tests/support/tree_fixture.h"
 #include "tests/support/win_test_support.h"
@@ -829,6 +830,25 @@ TEST_F(TreeViewTest, ANamePressBrowsesThereAndADragOutOpensAWindowAtThePointer) 
         tree->on_message(WM_LBUTTONUP, 0, at(-30, y));
     }
     EXPECT_EQ(home.windows_opened.size(), 1u);
+}
+
+TEST_F(TreeViewTest, TheRenameBoxTakesThePanesTheme) {
+    click(5, 10);
+    const palette_t dark = palette_of({theme_kind_t::dark, {}});
+    tree->set_palette(dark);
+    tree->shell().start_rename(node(c));
+    const HWND box = FindWindowExW(tree->handle, nullptr, L"EDIT", nullptr);
+    ASSERT_NE(box, nullptr);
+    SetWindowTextW(box, L"");
+    const auto ground = [box] {
+        RECT r;
+        GetClientRect(box, &r);
+        return shown_pixel(box, r.right / 2, r.bottom / 2);
+    };
+    EXPECT_EQ(ground(), rgb_of(to_colorref(dark.window)));
+    tree->set_palette(light_palette());
+    EXPECT_EQ(ground(), 0xFFFFFFu);
+    tree->shell().end_rename(false);
 }
 
 } // namespace
