@@ -97,6 +97,12 @@ bytes_t absolute_items(const tree_node_t* node) {
     return idlist_items(node->absolute_pidl().get());
 }
 
+std::string narrow(const wchar_t* text) {
+    std::string out;
+    for (; *text; ++text) out += *text < 128 ? char(*text) : '?';
+    return out;
+}
+
 bytes_t terminated(bytes_t items) {
     items.insert(items.end(), {0, 0});
     return items;
@@ -133,13 +139,24 @@ testing::AssertionResult file_is_state_of(const saved_settings_t& s, main_window
     if (s.pins != g_session.pins.folders) return differs("the process's pins");
     // Every window shows every pin it can reach, and no other.
     for (main_window_t* window : g_session.main_windows) {
-        std::vector<byte_list> shown;
-        for (const tree_node_t* node : known_nodes(window->tree.get()))
-            if (node->pinned) shown.push_back(terminated(absolute_items(node)));
-        for (const byte_list& pin : shown)
-            if (std::find(g_session.pins.folders.begin(), g_session.pins.folders.end(), pin) ==
+        for (const tree_node_t* node : known_nodes(window->tree.get())) {
+            if (!node->pinned) continue;
+            const byte_list pin = terminated(absolute_items(node));
+            if (std::find(g_session.pins.folders.begin(), g_session.pins.folders.end(), pin) !=
                 g_session.pins.folders.end())
-                return differs("a pin shown that the process does not have");
+                continue;
+            std::string path;
+            for (const tree_node_t* n = node; n && n->parent; n = n->parent)
+                path = "\\" + narrow(n->name ? n->name.get() : L"?") + path;
+            std::string pins;
+            for (const byte_list& kept : g_session.pins.folders) {
+                wchar_t where[MAX_PATH] = L"?";
+                SHGetPathFromIDListW(reinterpret_cast<const ITEMIDLIST*>(kept.data()), where);
+                pins += " " + narrow(where) + " (" + std::to_string(kept.size()) + " bytes)";
+            }
+            return differs("a pin shown that the process does not have")
+                   << ": " << path << " of " << pin.size() << " bytes, among the pins" << pins;
+        }
     }
     return testing::AssertionSuccess();
 }
