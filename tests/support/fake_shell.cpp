@@ -47,13 +47,19 @@ ITEMIDLIST* new_item(const id_bytes_t& id) {
 
 class fake_enum_t final : public counted_t<IEnumIDList> {
 public:
-    fake_enum_t(std::vector<id_bytes_t> snapshot, std::size_t at)
-        : items(std::move(snapshot)), pos(at) {}
+    fake_enum_t(std::vector<id_bytes_t> snapshot, std::size_t at, int broken_at = -1)
+        : items(std::move(snapshot)), pos(at), fail_at(broken_at) {}
 
     HRESULT STDMETHODCALLTYPE Next(ULONG celt, PITEMID_CHILD* rgelt, ULONG* fetched) override {
         if (!rgelt || (celt > 1 && !fetched)) return E_INVALIDARG;
         ULONG n = 0;
-        for (; n < celt && pos < items.size(); ++n, ++pos) rgelt[n] = new_item(items[pos]);
+        for (; n < celt && pos < items.size(); ++n, ++pos) {
+            if (fail_at >= 0 && pos >= std::size_t(fail_at)) {
+                if (fetched) *fetched = n;
+                return HRESULT_FROM_WIN32(ERROR_NETNAME_DELETED);
+            }
+            rgelt[n] = new_item(items[pos]);
+        }
         if (fetched) *fetched = n;
         return n == celt ? S_OK : S_FALSE;
     }
@@ -68,13 +74,14 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Clone(IEnumIDList** copy) override {
         if (!copy) return E_POINTER;
-        *copy = new fake_enum_t(items, pos);
+        *copy = new fake_enum_t(items, pos, fail_at);
         return S_OK;
     }
 
 private:
     std::vector<id_bytes_t> items;
     std::size_t pos;
+    int fail_at;
 };
 
 class fake_shell_folder_t final : public counted_t<IShellFolder> {
@@ -102,7 +109,7 @@ public:
         snapshot.reserve(folder->children.size());
         for (const auto& child : folder->children)
             if (with_hidden || !child->hidden) snapshot.push_back(child->id);
-        *out = new fake_enum_t(std::move(snapshot), 0);
+        *out = new fake_enum_t(std::move(snapshot), 0, folder->fail_after);
         return S_OK;
     }
 

@@ -50,6 +50,7 @@ struct fake_folder_t : std::enable_shared_from_this<fake_folder_t> {
     bool hidden = false;         // listed only when hidden items are asked for
     bool fail_name = false;      // GetDisplayNameOf of this folder's item fails
     enum_failure_t fail_enum = enum_failure_t::none;
+    int fail_after = -1; // its listing breaks off after this many items, as a share that drops
     std::atomic<int> enumerations = 0; // EnumObjects calls on this folder, failed ones included
     int binds = 0;                     // binds that reached this folder, failed ones included
 

@@ -135,14 +135,20 @@ std::optional<std::vector<child_item_t>> enumerate_children(IShellFolder* folder
     ComPtr<IEnumIDList> items;
     if (FAILED(folder->EnumObjects(nullptr, flags, &items)) || !items) return std::nullopt;
     std::vector<child_item_t> fresh;
-    for (ITEMIDLIST* item = nullptr; items->Next(1, &item, nullptr) == S_OK && item;
-         item = nullptr) {
-        child_item_t child{task_idlist(item), nullptr};
-        if (with_names) child.name = display_name_of(folder, item);
+    for (;;) {
+        ITEMIDLIST* next_item = nullptr;
+        const HRESULT next = items->Next(1, &next_item, nullptr);
+        task_idlist item(next_item);
+        // S_FALSE is the end; an error is a listing cut short (a share that dropped), which
+        // must not read as whole, or what it did not reach would seem gone.
+        if (FAILED(next)) return std::nullopt;
+        if (next != S_OK || !item) break;
+        child_item_t child{std::move(item), nullptr};
+        const ITEMIDLIST* one[] = {child.item.get()};
+        if (with_names) child.name = display_name_of(folder, one[0]);
         if (flags & SHCONTF_INCLUDEHIDDEN) {
             SFGAOF attributes = SFGAO_HIDDEN;
-            const ITEMIDLIST* items[] = {item};
-            child.hidden = SUCCEEDED(folder->GetAttributesOf(1, items, &attributes)) &&
+            child.hidden = SUCCEEDED(folder->GetAttributesOf(1, one, &attributes)) &&
                            (attributes & SFGAO_HIDDEN);
         }
         fresh.push_back(std::move(child));

@@ -82,7 +82,7 @@ struct child_item_t {
 };
 
 // A bound folder's child folders in the folder's order; empty when the enumeration cannot
-// start. With `with_names`, each item's name is asked for too.
+// start or breaks off before its end. With `with_names`, each item's name is asked for too.
 std::optional<std::vector<child_item_t>> enumerate_children(IShellFolder* folder, SHCONTF flags,
                                                             bool with_names);
 

@@ -468,6 +468,34 @@ TEST_F(TreeViewTest, AFolderThatCannotBeReadStillExpands) {
     EXPECT_FALSE(node(b)->unreadable);
 }
 
+TEST_F(TreeViewTest, AListingBrokenOffPartWayKeepsTheRowsAndPinsItDidNotReach) {
+    b->add(L"B4");
+    fake_folder_t* b5 = b->add(L"B5");
+    click(5, 10);
+    click_glyph(node(b));
+    folders().toggle_pin(node(b5));
+    home.pins_changed.clear();
+    const names_t rows = names(tree->listed());
+    ASSERT_EQ(rows, (names_t{L"Desktop", L"A", L"B", L"B1", L"B4", L"B5", L"C"}));
+
+    // The share drops after the first item: what it did not say is not gone.
+    b->fail_after = 1;
+    folders().refresh_shown();
+    settle();
+    EXPECT_EQ(names(tree->listed()), rows);
+    EXPECT_TRUE(node(b5)->pinned);
+    EXPECT_TRUE(home.pins_changed.empty()) << "no pin lost";
+    EXPECT_TRUE(node(b)->unreadable) << "shown as a folder that could not be read";
+
+    // Read again once the share answers.
+    b->fail_after = -1;
+    b->remove(L"B4");
+    folders().refresh_shown();
+    settle();
+    EXPECT_FALSE(node(b)->unreadable);
+    EXPECT_EQ(names(tree->listed()), (names_t{L"Desktop", L"A", L"B", L"B1", L"B5", L"C"}));
+}
+
 TEST_F(TreeViewTest, CollapsingKeepsPinnedAndCurrentDescendantsListed) {
     folders().set_pin(as_list(absolute_list(b2)), true);
     show(absolute_list(a1));
