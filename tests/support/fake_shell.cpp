@@ -177,9 +177,11 @@ public:
                                                   : SFGAO_FILESYSTEM;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetUIObjectOf(HWND, UINT, PCUITEMID_CHILD_ARRAY, REFIID, UINT*,
-                                            void**) override {
-        return unexpected();
+    // Its folders have no menu of their own: a row's menu holds the tree's items alone.
+    HRESULT STDMETHODCALLTYPE GetUIObjectOf(HWND, UINT, PCUITEMID_CHILD_ARRAY, REFIID riid, UINT*,
+                                            void** out) override {
+        if (out) *out = nullptr;
+        return IsEqualIID(riid, IID_IContextMenu) ? E_NOTIMPL : unexpected();
     }
     // As a file system renames a folder: trailing dots and blanks go, and its item (which
     // holds the name) changes with it.
@@ -197,6 +199,7 @@ public:
         target->name = given;
         target->set_id(id_of(given));
         if (out) *out = new_item(target->id);
+        if (folder->while_renaming) folder->while_renaming();
         return S_OK;
     }
 

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <map>
 #include <memory>
@@ -51,6 +52,9 @@ struct fake_folder_t : std::enable_shared_from_this<fake_folder_t> {
     bool fail_name = false;      // GetDisplayNameOf of this folder's item fails
     enum_failure_t fail_enum = enum_failure_t::none;
     int fail_after = -1; // its listing breaks off after this many items, as a share that drops
+    // Run inside SetNameOf of one of its children, once the child is renamed: the loop of
+    // a dialog the rename shows, in which the program goes on.
+    std::function<void()> while_renaming;
     std::atomic<int> enumerations = 0; // EnumObjects calls on this folder, failed ones included
     int binds = 0;                     // binds that reached this folder, failed ones included
 

@@ -92,11 +92,12 @@ tree_shell_t::tree_shell_t(HWND pane_window, HFONT ui_font, tree_model_t& folder
 }
 
 tree_shell_t::~tree_shell_t() {
-    revoke_drop_target();
+    window_gone();
     if (rename_box && IsWindow(rename_box)) RemoveWindowSubclass(rename_box, rename_box_proc, 1);
 }
 
-void tree_shell_t::revoke_drop_target() {
+void tree_shell_t::window_gone() {
+    *alive = false;
     if (!drop_target) return;
     RevokeDragDrop(pane);
     static_cast<tree_drop_target_t*>(drop_target.Get())->disconnect();
@@ -107,7 +108,7 @@ void tree_shell_t::revoke_drop_target() {
 
 void tree_shell_t::context_menu(const tree_node_t* node, POINT at) {
     const HWND owner = GetAncestor(pane, GA_ROOT);
-    const std::uint64_t id = node->id;
+    const row_guard_t row = guard(node->id);
     const ComPtr<IContextMenu> shell_menu = ui_object_of<IContextMenu>(model, owner, node);
     const HMENU popup = CreatePopupMenu();
     if (shell_menu) {
@@ -126,12 +127,11 @@ void tree_shell_t::context_menu(const tree_node_t* node, POINT at) {
     SetForegroundWindow(owner);
     const UINT chosen =
         TrackPopupMenuEx(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, pane, nullptr);
+    DestroyMenu(popup);
+    if (row.pane_gone()) return;
     menu2.Reset();
     menu3.Reset();
-    DestroyMenu(popup);
-
-    // The tree may have changed while the menu was up: the row is found again.
-    node = model.node_by_id(id);
+    node = row.row();
     if (!node || chosen == 0) return;
     if (chosen == OPEN_IN_NEW_WINDOW) {
         if (const task_idlist list = node->absolute_pidl()) host.open_window_on(list.get());
@@ -153,7 +153,7 @@ void tree_shell_t::context_menu(const tree_node_t* node, POINT at) {
         invoke.nShow = SW_SHOWNORMAL;
         invoke.ptInvoke = at;
         shell_menu->InvokeCommand(reinterpret_cast<CMINVOKECOMMANDINFO*>(&invoke));
-        if (const tree_node_t* again = model.node_by_id(id)) model.verb_done(again);
+        if (const tree_node_t* again = row.row()) model.verb_done(again);
     }
 }
 
@@ -268,16 +268,21 @@ void tree_shell_t::end_rename(bool keep) {
     const std::uint64_t id = std::exchange(renaming, 0);
     ShowWindow(rename_box, SW_HIDE);
     SetFocus(pane);
-    const tree_node_t* node = model.node_by_id(id);
+    const row_guard_t row = guard(id);
+    const tree_node_t* node = row.row();
     if (!keep || !node || name.empty() || (node->name && name == node->name.get())) return;
     const ComPtr<IShellFolder> parent = model.bind(node->parent);
     ITEMIDLIST* new_item = nullptr;
-    if (!parent || FAILED(parent->SetNameOf(GetAncestor(pane, GA_ROOT), node->pidl.get(),
-                                            name.c_str(), SHGDN_INFOLDER, &new_item))) {
+    const HRESULT renamed = parent ? parent->SetNameOf(GetAncestor(pane, GA_ROOT), node->pidl.get(),
+                                                       name.c_str(), SHGDN_INFOLDER, &new_item)
+                                   : E_FAIL;
+    task_idlist item(new_item);
+    if (FAILED(renamed)) {
         MessageBeep(MB_ICONWARNING);
         return;
     }
-    model.renamed(node, task_idlist(new_item), name);
+    // A read that came meanwhile has seen the folder under its new name already.
+    if ((node = row.row())) model.renamed(node, std::move(item), name);
 }
 
 // ---- Files dropped onto a row.
@@ -291,7 +296,11 @@ LRESULT CALLBACK tree_shell_t::rename_box_proc(HWND box, UINT message, WPARAM wp
     }
     if (message == WM_CHAR && (wparam == L'\r' || wparam == 27)) return 0;
     if (message == WM_CHAR) shell->unsay_refused();
-    if (message == WM_KILLFOCUS) shell->end_rename(true);
+    if (message == WM_KILLFOCUS) {
+        shell->end_rename(true);
+        // The pane and this box may have gone with the window while the rename ran.
+        if (!IsWindow(box)) return 0;
+    }
     return DefSubclassProc(box, message, wparam, lparam);
 }
 
@@ -351,7 +360,8 @@ void tree_shell_t::drop(IDataObject* data, DWORD keys, POINT at, DWORD* effect) 
         *effect = DROPEFFECT_NONE;
         return host.repaint();
     }
-    const tree_node_t* row = model.node_by_id(id);
+    const row_guard_t target = guard(id);
+    const tree_node_t* row = target.row();
     const std::wstring into = row ? model.path_of(row) : std::wstring();
     const std::wstring files = dropped_files(data);
     const DWORD chosen = *effect; // what the folder's own target said to the keys
@@ -373,7 +383,8 @@ void tree_shell_t::drop(IDataObject* data, DWORD keys, POINT at, DWORD* effect) 
         *effect = allowed;
         folder->Drop(data, keys, POINTL{at.x, at.y}, effect);
     }
-    if ((row = model.node_by_id(id)))
+    if (target.pane_gone()) return;
+    if ((row = target.row()))
         model.contents_changed(row);
     else
         host.repaint();

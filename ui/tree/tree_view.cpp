@@ -136,7 +136,7 @@ LRESULT tree_view_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
         break;
     }
     case WM_DESTROY:
-        if (shell_part) shell_part->revoke_drop_target();
+        if (shell_part) shell_part->window_gone();
         break;
     }
     if (folders && folders->on_message(message, wparam)) return 0;

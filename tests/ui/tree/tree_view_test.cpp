@@ -366,6 +366,50 @@ TEST_F(TreeViewTest, ANameTheFileSystemRefusesKeepsTheBoxOpenSayingWhy) {
     EXPECT_FALSE(IsWindowVisible(box));
 }
 
+TEST_F(TreeViewTest, ARenameOutlivedByNeitherItsRowNorItsPaneEndsWithoutTouchingThem) {
+    click(5, 10);
+    const auto rename = [&](fake_folder_t* folder, const wchar_t* to) {
+        tree_shell_t& part = tree->shell();
+        part.start_rename(node(folder));
+        SetWindowTextW(FindWindowExW(tree->handle, nullptr, L"EDIT", nullptr), to);
+        part.end_rename(true);
+    };
+    // The rename's dialog lets a read in, which knows nothing of a rename: the folder's
+    // node goes and another comes under the new name.
+    shell.root->while_renaming = [&] {
+        folders().refresh_shown();
+        settle();
+    };
+    rename(c, L"renamed");
+    EXPECT_EQ(c->name, L"renamed");
+    EXPECT_EQ(names(tree->listed()), (names_t{L"Desktop", L"A", L"B", L"renamed"}));
+
+    // The window closed from the dialog's loop (the taskbar, a log-off).
+    shell.root->while_renaming = [&] { pane.reset(); };
+    rename(a, L"gone with the window");
+    EXPECT_EQ(pane, nullptr);
+    EXPECT_EQ(a->name, L"gone with the window");
+}
+
+// The window closed while a row's menu is up: from a timer the menu's loop runs.
+std::unique_ptr<tree_view_t>* closed_under_menu = nullptr;
+
+void CALLBACK close_under_menu(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    closed_under_menu->reset();
+    EndMenu();
+}
+
+TEST_F(TreeViewTest, AWindowClosedWhileARowsMenuIsUpLeavesTheMenuNothingToTouch) {
+    click(5, 10);
+    closed_under_menu = &pane;
+    SetTimer(nullptr, 0, 200, close_under_menu);
+    POINT at{40, 30};
+    ClientToScreen(tree->handle, &at);
+    tree->shell().context_menu(node(a), at);
+    EXPECT_EQ(pane, nullptr);
+}
+
 TEST_F(TreeViewTest, APinOutOfReachIsKeptUntilItComesBackAGoneOneGoesWhenItsFolderIsRead) {
     fake_folder_t* drives = shell.root->add(L"Drives");
     drives->virtual_folder = true; // lists only the drives that are there
