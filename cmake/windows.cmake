@@ -27,7 +27,7 @@ target_link_libraries(zelvon_win PUBLIC zelvon_core zelvon_fault ${win_libs})
 
 add_library(zelvon_ui_tree STATIC ui/tree/tree_node.cpp ui/tree/enumerator.cpp
     ui/tree/tree_model.cpp ui/tree/tree_model_live.cpp ui/tree/tree_view.cpp
-    ui/tree/tree_keys.cpp ui/tree/tree_shell.cpp)
+    ui/tree/tree_keys.cpp ui/tree/tree_shell.cpp ui/tree/tree_drop.cpp)
 target_link_libraries(zelvon_ui_tree PUBLIC zelvon_win)
 
 add_library(zelvon_ui_address STATIC ui/address/address_view.cpp)

@@ -1,5 +1,5 @@
-// The tree's shell part: a folder's own menu under the tree's items, renaming in place,
-// files dropped onto a row.
+// The tree's shell part: a folder's own menu under the tree's items, renaming in place, and
+// the tree's drop target (the drop itself is tree_drop.cpp's).
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
@@ -17,8 +17,6 @@ namespace {
 
 enum : UINT { OPEN_IN_NEW_WINDOW = 1, TOGGLE_PIN, FIRST_SHELL_COMMAND = 0x100 };
 constexpr UINT LAST_SHELL_COMMAND = 0x7FFF;
-// A collapsed row the pointer rests on while dragging opens after this long.
-constexpr ULONGLONG OPEN_ON_HOVER_MS = 1000;
 
 // The shell's own object of a folder's row: from its parent, as the shell's views ask.
 template <class T>
@@ -29,24 +27,6 @@ ComPtr<T> ui_object_of(const tree_model_t& model, HWND owner, const tree_node_t*
     const ITEMIDLIST* item = node->pidl.get();
     if (parent) parent->GetUIObjectOf(owner, 1, &item, __uuidof(T), nullptr, &object);
     return object;
-}
-
-// The dropped files' paths, each ended by a zero and the whole by another, as the file
-// operations take them; empty when the data names no files.
-std::wstring dropped_files(IDataObject* data) {
-    FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-    STGMEDIUM medium{};
-    std::wstring files;
-    if (!data || FAILED(data->GetData(&format, &medium))) return files;
-    const auto drop = static_cast<HDROP>(medium.hGlobal);
-    for (UINT i = 0, n = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0); i < n; ++i) {
-        std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
-        path.resize(DragQueryFileW(drop, i, path.data(), UINT(path.size())));
-        files += path + L'\0';
-    }
-    ReleaseStgMedium(&medium);
-    if (!files.empty()) files += L'\0';
-    return files;
 }
 
 } // namespace
@@ -285,8 +265,6 @@ void tree_shell_t::end_rename(bool keep) {
     if ((node = row.row())) model.renamed(node, std::move(item), name);
 }
 
-// ---- Files dropped onto a row.
-
 LRESULT CALLBACK tree_shell_t::rename_box_proc(HWND box, UINT message, WPARAM wparam, LPARAM lparam,
                                                UINT_PTR, DWORD_PTR self) {
     auto* shell = reinterpret_cast<tree_shell_t*>(self);
@@ -302,90 +280,4 @@ LRESULT CALLBACK tree_shell_t::rename_box_proc(HWND box, UINT message, WPARAM wp
         if (!IsWindow(box)) return 0;
     }
     return DefSubclassProc(box, message, wparam, lparam);
-}
-
-void tree_shell_t::drag_over(IDataObject* data, DWORD keys, POINT at, DWORD* effect) {
-    // Resting near an edge scrolls, a row at a time.
-    RECT client;
-    GetClientRect(pane, &client);
-    POINT p = at;
-    ScreenToClient(pane, &p);
-    const ULONGLONG now = GetTickCount64();
-    const int half_row = host.row_height() / 2;
-    if (now - drag_scrolled_at > 100 && (p.y < half_row || p.y > client.bottom - half_row)) {
-        drag_scrolled_at = now;
-        host.scroll_by(p.y < half_row ? -1 : 1);
-    }
-
-    const tree_node_t* row = host.row_at(at);
-    const std::uint64_t id = row ? row->id : 0;
-    const POINTL point{at.x, at.y};
-    const DWORD allowed = *effect;
-    if (id != drop_row_) {
-        if (drop_folder) drop_folder->DragLeave();
-        drop_folder.Reset();
-        drop_row_ = id;
-        drop_row_since = now;
-        // The folder's own target, the one its view uses: it moves, copies or links as the
-        // keys say.
-        if (const ComPtr<IShellFolder> folder = row ? model.bind(row) : nullptr)
-            folder->CreateViewObject(GetAncestor(pane, GA_ROOT), IID_PPV_ARGS(&drop_folder));
-        if (drop_folder && FAILED(drop_folder->DragEnter(data, keys, point, effect)))
-            drop_folder.Reset();
-        host.repaint();
-    } else if (drop_folder) {
-        drop_folder->DragOver(keys, point, effect);
-    }
-    if (!drop_folder) *effect = DROPEFFECT_NONE;
-    *effect &= allowed;
-    if (row && !row->expanded && now - drop_row_since > OPEN_ON_HOVER_MS) {
-        host.expand(row);
-        drop_row_since = now;
-    }
-}
-
-void tree_shell_t::drag_leave() {
-    if (drop_folder) drop_folder->DragLeave();
-    drop_folder.Reset();
-    drop_row_ = 0;
-    host.repaint();
-}
-
-void tree_shell_t::drop(IDataObject* data, DWORD keys, POINT at, DWORD* effect) {
-    const DWORD allowed = *effect;
-    drag_over(data, keys, at, effect);
-    const ComPtr<IDropTarget> folder = std::move(drop_folder);
-    const std::uint64_t id = std::exchange(drop_row_, 0);
-    if (!folder) {
-        *effect = DROPEFFECT_NONE;
-        return host.repaint();
-    }
-    const row_guard_t target = guard(id);
-    const tree_node_t* row = target.row();
-    const std::wstring into = row ? model.path_of(row) : std::wstring();
-    const std::wstring files = dropped_files(data);
-    const DWORD chosen = *effect; // what the folder's own target said to the keys
-    if (!into.empty() && !files.empty() && (chosen & (DROPEFFECT_MOVE | DROPEFFECT_COPY))) {
-        // Into a folder of the file system the files are moved or copied here, as its own
-        // target chose: some systems' folder targets take a drag and do nothing at the drop.
-        folder->DragLeave();
-        const std::wstring to = into + L'\0';
-        SHFILEOPSTRUCTW operation{};
-        operation.hwnd = GetAncestor(pane, GA_ROOT);
-        operation.wFunc = chosen & DROPEFFECT_MOVE ? FO_MOVE : FO_COPY;
-        operation.pFrom = files.c_str();
-        operation.pTo = to.c_str();
-        operation.fFlags = FOF_ALLOWUNDO;
-        *effect = SHFileOperationW(&operation) == 0 && !operation.fAnyOperationsAborted
-                      ? chosen & (DROPEFFECT_MOVE | DROPEFFECT_COPY)
-                      : DROPEFFECT_NONE;
-    } else {
-        *effect = allowed;
-        folder->Drop(data, keys, POINTL{at.x, at.y}, effect);
-    }
-    if (target.pane_gone()) return;
-    if ((row = target.row()))
-        model.contents_changed(row);
-    else
-        host.repaint();
 }

@@ -8,8 +8,13 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "ui/tree/tree_model.h"
+
+// Posted to the pane: files dropped that the tree moves or copies itself.
+constexpr UINT WM_TREE_DROP = WM_APP + 4;
 
 // What the shell part asks of the pane's rows.
 struct tree_shell_host_t {
@@ -69,6 +74,8 @@ public:
     void drop(IDataObject* data, DWORD keys, POINT at, DWORD* effect);
     // The row files would be dropped into (its node's id), 0 for none.
     std::uint64_t drop_row() const { return drop_row_; }
+    // The drops the tree makes itself, once their drop calls have returned (WM_TREE_DROP).
+    void run_drops();
 
     // The pane's window goes: no more drops, and calls under way find the pane gone.
     void window_gone();
@@ -88,6 +95,14 @@ private:
     Microsoft::WRL::ComPtr<IDropTarget> drop_folder; // the folder's under the pointer
     std::uint64_t drop_row_ = 0;
     ULONGLONG drop_row_since = 0, drag_scrolled_at = 0;
+    // Files to move or copy into a row's folder (its node's id).
+    struct drop_t {
+        std::vector<std::wstring> files;
+        std::wstring into;
+        bool move;
+        std::uint64_t row;
+    };
+    std::vector<drop_t> drops;
     std::shared_ptr<bool> alive = std::make_shared<bool>(true);
 
     row_guard_t guard(std::uint64_t id) const { return {alive, &model, id}; }

@@ -135,6 +135,9 @@ LRESULT tree_view_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
         if (shell_part && shell_part->menu_message(message, wparam, lparam, result)) return result;
         break;
     }
+    case WM_TREE_DROP:
+        if (shell_part) shell_part->run_drops();
+        return 0;
     case WM_DESTROY:
         if (shell_part) shell_part->window_gone();
         break;
