@@ -26,7 +26,8 @@ add_library(zelvon_win STATIC win/com.cpp win/surface.cpp win/window_class.cpp w
 target_link_libraries(zelvon_win PUBLIC zelvon_core zelvon_fault ${win_libs})
 
 add_library(zelvon_ui_tree STATIC ui/tree/tree_node.cpp ui/tree/enumerator.cpp
-    ui/tree/tree_model.cpp ui/tree/tree_model_live.cpp ui/tree/tree_view.cpp
+    ui/tree/tree_model.cpp ui/tree/tree_model_live.cpp ui/tree/tree_model_pins.cpp
+    ui/tree/tree_view.cpp
     ui/tree/tree_keys.cpp ui/tree/tree_shell.cpp ui/tree/tree_drop.cpp)
 target_link_libraries(zelvon_ui_tree PUBLIC zelvon_win)
 

@@ -33,6 +33,13 @@ task_idlist idlist_prefix(const ITEMIDLIST* list, std::size_t items) {
     return idlist_copy(list, idlist_prefix_length(list, items));
 }
 
+byte_list idlist_prefix_bytes(const ITEMIDLIST* list, std::size_t items) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(list);
+    byte_list prefix(bytes, bytes + idlist_prefix_length(list, items));
+    prefix.insert(prefix.end(), {0, 0});
+    return prefix;
+}
+
 task_string display_name_of(IShellFolder* folder, const ITEMIDLIST* item, SHGDNF flags) {
     STRRET name;
     wchar_t* text = nullptr;

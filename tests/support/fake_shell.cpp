@@ -45,6 +45,13 @@ ITEMIDLIST* new_item(const id_bytes_t& id) {
     return reinterpret_cast<ITEMIDLIST*>(p);
 }
 
+// How long a call that reaches into the folder takes: the slowest share it lies in.
+DWORD slowness(const fake_folder_t* folder) {
+    DWORD ms = 0;
+    for (; folder; folder = folder->parent) ms = std::max(ms, folder->slow_ms);
+    return ms;
+}
+
 class fake_enum_t final : public counted_t<IEnumIDList> {
 public:
     fake_enum_t(std::vector<id_bytes_t> snapshot, std::size_t at, int broken_at = -1)
@@ -94,6 +101,7 @@ public:
         if (!out) return E_POINTER;
         *out = nullptr;
         ++folder->enumerations;
+        reach(folder.get());
         const bool with_hidden = flags == (SHCONTF_FOLDERS | SHCONTF_INCLUDEHIDDEN);
         if (owner || (flags != SHCONTF_FOLDERS && !with_hidden)) ++calls->unexpected;
         if (folder->delay_ms) Sleep(folder->delay_ms); // a slow share or a sleeping drive
@@ -123,6 +131,7 @@ public:
         if (!bytes || count_at(bytes) == 0) return E_INVALIDARG;
         fake_folder_t* target = walk(folder.get(), bytes);
         if (!target) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+        reach(target);
         ++target->binds;
         if (target->fail_bind) return E_FAIL;
         auto* bound = new fake_shell_folder_t(target->shared_from_this(), calls, false);
@@ -138,6 +147,7 @@ public:
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(list);
         fake_folder_t* target = !bytes ? folder.get() : walk(folder.get(), bytes);
         if (!target) return E_INVALIDARG;
+        reach(target->parent);
         if (target->fail_name) return E_FAIL;
         // The desktop names an absolute list by its last item, and may name it otherwise
         // than the item's own parent does.
@@ -172,6 +182,7 @@ public:
             return unexpected();
         fake_folder_t* target = walk(folder.get(), reinterpret_cast<const std::uint8_t*>(items[0]));
         if (!target) return E_INVALIDARG;
+        reach(target->parent);
         *attributes = *attributes == SFGAO_HIDDEN ? (target->hidden ? SFGAO_HIDDEN : 0)
                       : target->virtual_folder    ? 0
                                                   : SFGAO_FILESYSTEM;
@@ -211,6 +222,13 @@ private:
     HRESULT unexpected() {
         ++calls->unexpected;
         return E_NOTIMPL;
+    }
+
+    void reach(const fake_folder_t* into) {
+        const DWORD ms = slowness(into);
+        if (!ms) return;
+        if (GetCurrentThreadId() == calls->window_thread) ++calls->slow_on_window_thread;
+        Sleep(ms);
     }
 };
 
@@ -305,7 +323,9 @@ int fake_shell_t::enumerations() const {
 
 void fake_shell_t::clear_counts() {
     clear_counts_below(*root);
+    const DWORD window_thread = calls->window_thread;
     *calls = {};
+    calls->window_thread = window_thread;
 }
 
 id_bytes_t make_list(const std::vector<id_bytes_t>& items) {

@@ -9,8 +9,6 @@
 
 namespace {
 
-// Longer than this, a read goes on in the background and the row shows it.
-constexpr DWORD READ_AT_ONCE_MS = 50;
 // Changes that come in a burst are read once, this long after the last.
 constexpr UINT CHANGES_SETTLE_MS = 100;
 constexpr UINT_PTR CHANGES_TIMER = 1;
@@ -60,7 +58,7 @@ tree_model_t::read_t tree_model_t::read_children(tree_node_t* node) {
     const byte_list folder = list_of(node);
     if (folder.empty()) return read_t::failed;
     node->reading = enumerator->start(folder, enumeration_flags());
-    if (auto read = enumerator->wait(node->reading, READ_AT_ONCE_MS)) {
+    if (auto read = enumerator->wait(node->reading, AT_ONCE_MS)) {
         apply_read(node, std::move(*read));
         return node->unreadable ? read_t::failed : read_t::done;
     }
@@ -74,8 +72,10 @@ tree_model_t::read_t tree_model_t::ensure_read(tree_node_t* node) {
         // Watched, it is known to be as it is. A virtual folder (the computer, the
         // network) cannot be watched: read again when what is known of it is not recent.
         if (watched(node)) return read_t::done;
-        if (GetTickCount64() - node->read_at < VIRTUAL_FRESH_MS &&
-            !is_file_system_folder(desktop_sf.Get(), node))
+        // Read on the way to a folder the browser shows: the way is looked for again with
+        // what came back, not read anew (a slow share would never be done).
+        if (read_for_show.count(node->id)) return read_t::done;
+        if (GetTickCount64() - node->read_at < VIRTUAL_FRESH_MS && !node->file_system)
             return read_t::done;
     }
     return read_children(node);
@@ -101,7 +101,12 @@ bool tree_model_t::wants_children(const tree_node_t* node) const {
 }
 
 void tree_model_t::reads_done() {
+    bool named = false;
     for (folder_read_t& read : enumerator->take_done()) {
+        if (naming_jobs.count(read.job)) {
+            named = take_names(std::move(read)) || named;
+            continue;
+        }
         std::vector<tree_node_t*> nodes;
         root_.collect(nodes);
         const auto at = std::find_if(nodes.begin(), nodes.end(),
@@ -113,12 +118,14 @@ void tree_model_t::reads_done() {
             node->reading = 0;
             continue;
         }
+        if (pending_show) read_for_show.insert(node->id);
         apply_read(node, std::move(read));
     }
+    if (named) place_awaited_pins();
     // A folder the browser showed while the way to it was being read.
     if (pending_show) {
         const task_idlist target = std::move(pending_show);
-        show_folder(target.get());
+        show(target.get());
     } else {
         changed();
     }
@@ -166,6 +173,7 @@ void tree_model_t::apply_read(tree_node_t* node, folder_read_t read) {
         return;
     }
     node->unreadable = false;
+    node->file_system = read.file_system;
 
     // What the change may move or take away below the node: pins and the current folder.
     spelling_t before = spelling_below(node, false);
@@ -177,7 +185,7 @@ void tree_model_t::apply_read(tree_node_t* node, folder_read_t read) {
 
     std::vector<tree_node_t*> gone;
     for (const auto& subtree : merged.gone) subtree->collect(gone);
-    const bool read_for_good = is_file_system_folder(desktop_sf.Get(), node);
+    const bool read_for_good = node->file_system;
     for (auto& [pinned, old_list] : before.pins) {
         // A twin folded into its namesake: the pin is the namesake's now.
         if (tree_node_t* into = merged.folded_into(pinned)) pinned = into;

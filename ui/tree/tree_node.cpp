@@ -108,13 +108,10 @@ ComPtr<IShellFolder> bind_node(IShellFolder* desktop_sf, const tree_node_t* node
     return folder;
 }
 
-bool is_file_system_folder(IShellFolder* desktop_sf, const tree_node_t* node) {
-    if (!node->parent) return true;
-    const ComPtr<IShellFolder> parent = bind_node(desktop_sf, node->parent);
-    const ITEMIDLIST* item = node->pidl.get();
-    SFGAOF attributes = SFGAO_FILESYSTEM;
-    return parent && SUCCEEDED(parent->GetAttributesOf(1, &item, &attributes)) &&
-           (attributes & SFGAO_FILESYSTEM);
+tree_node_t* child_with_item(tree_node_t* node, const ITEMIDLIST* item) {
+    tree_node_t* child = node->first_child.get();
+    while (child && !idlist_item_equal(child->pidl.get(), item)) child = child->next_sibling.get();
+    return child;
 }
 
 const std::wstring& file_system_path(tree_node_t* node) {

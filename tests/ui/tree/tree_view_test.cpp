@@ -735,6 +735,50 @@ TEST_F(TreeViewTest, ASlowFolderNeverHoldsTheWindowAndLandsWhereItBelongsUnlessC
     EXPECT_EQ(node(c)->first_child, nullptr) << "a folder closed meanwhile takes nothing";
 }
 
+TEST_F(TreeViewTest, AShareThatAnswersLateIsWaitedForOnlyOffTheWindowsThread) {
+    fake_folder_t* share = shell.root->add(L"Share");
+    fake_folder_t* x = share->add(L"X");
+    fake_folder_t* y = x->add(L"Y");
+    y->add(L"Z");
+    share->slow_ms = 300;
+    const auto answers = [&] {
+        constexpr UINT PROBE = WM_USER + 78;
+        PostMessageW(home.parent, PROBE, 0, 0);
+        MSG msg;
+        return pump_until(
+            [&] { return !PeekMessageW(&msg, home.parent, PROBE, PROBE, PM_NOREMOVE); }, 1000);
+    };
+
+    // A start with a pin there: the pin waits for its names, the window does not.
+    const std::vector<pin_outcome_t> outcomes = folders().load_expanded({absolute_list(y)});
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_TRUE(outcomes[0].unreachable) << "out of reach until named";
+    EXPECT_EQ(pinned_names(), names_t{}) << "returned before the share answered";
+    EXPECT_TRUE(answers());
+    EXPECT_TRUE(pump_until([&] { return pinned_names() == names_t{L"Y"}; }, 10000));
+    EXPECT_TRUE(home.pins_changed.empty());
+    EXPECT_TRUE(home.pins_moved.empty());
+
+    // Opened folder by folder, and shown as the browser spells it: every read and name
+    // on the way comes from the background.
+    const auto open = [&](const tree_node_t* n) {
+        click_glyph(n);
+        EXPECT_TRUE(answers());
+        pump_until([&] { return !n->reading; }, 10000);
+    };
+    click(5, 10);
+    open(node(share));
+    open(node(x));
+    open(node(y));
+    EXPECT_EQ(names(tree->listed()),
+              (names_t{L"Desktop", L"A", L"B", L"C", L"Share", L"X", L"Y", L"Z"}));
+    x->add_alias(item("X as the browser has it"));
+    show(make_list({share->id, item("X as the browser has it"), y->id}));
+    EXPECT_TRUE(answers());
+    EXPECT_TRUE(pump_until([&] { return current_names() == names_t{L"Y"}; }, 20000));
+    EXPECT_EQ(shell.calls->slow_on_window_thread, 0) << "the window waited for the share";
+}
+
 TEST_F(TreeViewTest, InsideAHiddenFolderTheRowsOnTheWayShowWhateverTheSetting) {
     ASSERT_FALSE(tree->hidden_shown());
     fake_folder_t* secret = b->add(L"Secret");
