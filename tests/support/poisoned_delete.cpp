@@ -3,15 +3,16 @@
 // instead of stale or reused values that would let it pass unseen.
 #include <malloc.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
 #include <new>
 
 namespace {
 
 constexpr std::size_t HELD_BACK = 8192;
-std::mutex lock;
+// Nothing to tear down as the process ends, while threads may still free memory.
+std::atomic_flag busy = ATOMIC_FLAG_INIT;
 void* held[HELD_BACK];
 std::size_t next_held = 0;
 
@@ -21,12 +22,12 @@ void operator delete(void* block) noexcept {
     if (!block) return;
     std::memset(block, 0xfe, _msize(block));
     void* oldest = nullptr;
-    {
-        const std::lock_guard<std::mutex> hold(lock);
-        oldest = held[next_held];
-        held[next_held] = block;
-        next_held = (next_held + 1) % HELD_BACK;
+    while (busy.test_and_set(std::memory_order_acquire)) {
     }
+    oldest = held[next_held];
+    held[next_held] = block;
+    next_held = (next_held + 1) % HELD_BACK;
+    busy.clear(std::memory_order_release);
     std::free(oldest);
 }
 
