@@ -2,19 +2,10 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <deque>
 #include <map>
 #include <mutex>
-#include <thread>
 
-namespace {
-
-// Enough that one hung share does not hold every other folder back.
-constexpr std::size_t MAX_WORKERS = 4;
-// A worker with nothing to do for this long ends: a thread at rest costs its stack.
-constexpr auto IDLE_END = std::chrono::seconds(3);
-
-} // namespace
+#include "win/background.h"
 
 struct enumerator_t::job_t {
     std::uint64_t id;
@@ -28,9 +19,7 @@ struct enumerator_t::job_t {
 struct enumerator_t::state_t {
     std::mutex lock;
     std::condition_variable changed;
-    std::deque<job_t> jobs;
     std::vector<folder_read_t> done;
-    std::size_t workers = 0, idle = 0;
     std::uint64_t next_job = 1;
     bool stopping = false;
     HWND window;
@@ -98,9 +87,7 @@ enumerator_t::~enumerator_t() {
     const std::lock_guard<std::mutex> hold(state->lock);
     state->stopping = true;
     state->window = nullptr;
-    state->jobs.clear();
     state->done.clear();
-    state->changed.notify_all();
 }
 
 std::uint64_t enumerator_t::start(const byte_list& folder, SHCONTF flags) {
@@ -112,37 +99,24 @@ std::uint64_t enumerator_t::name(std::vector<name_request_t> requests) {
 }
 
 std::uint64_t enumerator_t::queue(job_t job) {
-    std::unique_lock<std::mutex> hold(state->lock);
+    const std::lock_guard<std::mutex> hold(state->lock);
     const std::uint64_t id = job.id = state->next_job++;
-    state->jobs.push_back(std::move(job));
-    if (state->idle == 0 && state->workers < MAX_WORKERS) {
-        ++state->workers;
-        std::thread([shared = state] {
-            CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    // On the process's helper threads, which outlive this enumerator while a read hangs.
+    run_in_background(
+        [shared = state, job = std::move(job)]() -> job_done_t {
             {
-                std::unique_lock<std::mutex> hold(shared->lock);
-                for (;;) {
-                    ++shared->idle;
-                    const bool woken = shared->changed.wait_for(
-                        hold, IDLE_END, [&] { return shared->stopping || !shared->jobs.empty(); });
-                    --shared->idle;
-                    if (shared->stopping || !woken) break;
-                    const job_t job = std::move(shared->jobs.front());
-                    shared->jobs.pop_front();
-                    hold.unlock();
-                    folder_read_t read = run_job(shared->make_desktop().Get(), job);
-                    hold.lock();
-                    if (shared->stopping) break;
-                    shared->done.push_back(std::move(read));
-                    shared->changed.notify_all();
-                    if (shared->window) PostMessageW(shared->window, shared->message, 0, 0);
-                }
-                --shared->workers;
+                const std::lock_guard<std::mutex> hold(shared->lock);
+                if (shared->stopping) return {};
             }
-            CoUninitialize();
-        }).detach();
-    }
-    state->changed.notify_all();
+            folder_read_t read = run_job(shared->make_desktop().Get(), job);
+            const std::lock_guard<std::mutex> hold(shared->lock);
+            if (shared->stopping) return {};
+            shared->done.push_back(std::move(read));
+            shared->changed.notify_all();
+            if (shared->window) PostMessageW(shared->window, shared->message, 0, 0);
+            return {};
+        },
+        nullptr, 0);
     return id;
 }
 
