@@ -21,7 +21,8 @@ target_link_libraries(zelvon_fault PUBLIC user32 gdi32 imagehlp)
 
 # One library per folder, each linking only the layers below it.
 add_library(zelvon_win STATIC win/com.cpp win/surface.cpp win/window_class.cpp win/fill.cpp
-    win/accessible.cpp win/folder_watch.cpp win/background.cpp
+    win/accessible.cpp win/folder_watch.cpp win/shell_changes.cpp win/folder_changes.cpp
+    win/background.cpp
     win/volume.cpp)
 target_link_libraries(zelvon_win PUBLIC zelvon_core zelvon_fault ${win_libs})
 

@@ -6,6 +6,8 @@
 
 #include <algorithm>
 
+#include "win/folder_changes.h"
+
 namespace {
 
 // Whether the node or a node below it is pinned.
@@ -27,7 +29,7 @@ tree_model_t::tree_model_t(HWND notify, tree_model_host_t model_host)
         SHGetDesktopFolder(&desktop);
         return desktop;
     });
-    watch = std::make_unique<folder_watch_t>(window, WM_TREE_FOLDERS_CHANGED);
+    changes = folder_changes(window, WM_TREE_FOLDERS_CHANGED);
     ITEMIDLIST* desktop_list = nullptr;
     SHGetKnownFolderIDList(FOLDERID_Desktop, 0, nullptr, &desktop_list);
     if (desktop_list) root_.pidl.reset(desktop_list);
@@ -39,7 +41,7 @@ void tree_model_t::use_namespace(Microsoft::WRL::ComPtr<IShellFolder> desktop,
                                  enumerator_t::desktop_factory_t make_desktop) {
     desktop_sf = std::move(desktop);
     // Another namespace than the system's has no folders of the file system to watch.
-    watch.reset();
+    changes = {};
     enumerator =
         std::make_unique<enumerator_t>(window, WM_TREE_READS_DONE, std::move(make_desktop));
     pending_pins_.clear();
@@ -83,7 +85,7 @@ const std::wstring& tree_model_t::path_of(const tree_node_t* node) {
 }
 
 bool tree_model_t::watched(const tree_node_t* node) const {
-    return watch && watch->watching(node->id);
+    return changes.watching && changes.watching(node->id);
 }
 
 void tree_model_t::changed() {

@@ -19,7 +19,7 @@
 #include "core/idlist.h"
 #include "ui/tree/enumerator.h"
 #include "ui/tree/tree_node.h"
-#include "win/folder_watch.h"
+#include "win/change_source.h"
 
 // What became of a pin when a tree looked for its folder.
 struct pin_outcome_t {
@@ -139,7 +139,7 @@ private:
     tree_node_t root_;
     Microsoft::WRL::ComPtr<IShellFolder> desktop_sf;
     std::unique_ptr<enumerator_t> enumerator;
-    std::unique_ptr<folder_watch_t> watch;
+    change_source_t changes; // none for a namespace of another than the system
     std::vector<byte_list> pending_pins_;
     std::set<std::uint64_t> changed_folders; // read again when the burst is over
     std::set<std::uint64_t> renamed_ids;     // named anew by a rename seen

@@ -12,6 +12,8 @@ namespace {
 // Changes that come in a burst are read once, this long after the last.
 constexpr UINT CHANGES_SETTLE_MS = 100;
 constexpr UINT_PTR CHANGES_TIMER = 1;
+// The folders watched at most: those whose children show, then others read lately.
+constexpr std::size_t MAX_WATCHED = 63;
 // How long what is known of a folder that cannot be watched counts as current.
 constexpr ULONGLONG VIRTUAL_FRESH_MS = 5000;
 
@@ -222,18 +224,18 @@ void tree_model_t::apply_read(tree_node_t* node, folder_read_t read) {
 }
 
 void tree_model_t::update_watches() {
-    if (!watch) return;
+    if (!changes.watch_only) return;
     std::vector<tree_node_t*> all_nodes;
     root_.collect(all_nodes);
     // First the folders whose children show: the way to the current folder, open ones,
     // and the folders that hold the pins. Then, while the bound allows, other folders
     // read lately: known and watched, a navigation back through them reads nothing.
-    std::vector<std::pair<std::uint64_t, std::wstring>> folders;
+    std::vector<watched_folder_t> folders;
     std::set<std::uint64_t> taken;
     const auto add = [&](tree_node_t* node) {
-        if (folders.size() >= folder_watch_t::MAX_WATCHES || !taken.insert(node->id).second) return;
+        if (folders.size() >= MAX_WATCHED || !taken.insert(node->id).second) return;
         if (const std::wstring& path = file_system_path(node); !path.empty())
-            folders.emplace_back(node->id, path);
+            folders.push_back({node->id, path, list_of(node)});
     };
     for (tree_node_t* node : all_nodes)
         if (node->current)
@@ -248,12 +250,12 @@ void tree_model_t::update_watches() {
     std::sort(read.begin(), read.end(),
               [](const tree_node_t* a, const tree_node_t* b) { return a->read_at > b->read_at; });
     for (tree_node_t* node : read) add(node);
-    watch->watch_only(folders);
+    changes.watch_only(folders);
 }
 
 void tree_model_t::folders_changed() {
-    if (!watch) return;
-    for (const folder_change_t& change : watch->take_changes()) {
+    if (!changes.take_changes) return;
+    for (const folder_change_t& change : changes.take_changes()) {
         tree_node_t* folder = find_node(change.key);
         if (!folder) continue;
         // A renamed subfolder takes its new name at once, so that the read that follows
