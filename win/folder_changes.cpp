@@ -20,7 +20,7 @@ std::wstring folded(std::wstring path) {
 
 bool shell_delivers_changes() {
     // Wine registers the shell's notifications and delivers none, not even those that
-    // SHChangeNotify sends (measured under Wine 8).
+    // SHChangeNotify sends (measured under Wine 8 and 10).
     const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     return !(ntdll && GetProcAddress(ntdll, "wine_get_version"));
 }
