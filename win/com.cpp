@@ -43,8 +43,7 @@ byte_list idlist_prefix_bytes(const ITEMIDLIST* list, std::size_t items) {
 task_string display_name_of(IShellFolder* folder, const ITEMIDLIST* item, SHGDNF flags) {
     STRRET name;
     wchar_t* text = nullptr;
-    if (SUCCEEDED(folder->GetDisplayNameOf(item, flags, &name)))
-        StrRetToStrW(&name, item, &text);
+    if (SUCCEEDED(folder->GetDisplayNameOf(item, flags, &name))) StrRetToStrW(&name, item, &text);
     return task_string(text);
 }
 
