@@ -53,6 +53,7 @@ void tree_model_t::use_namespace(Microsoft::WRL::ComPtr<IShellFolder> desktop,
     pending_show.reset();
     read_for_show.clear();
     follow.reset();
+    pin_reports.clear();
     root_.clear_children();
     root_.expanded = root_.pinned = root_.current = false;
     root_.children_read = root_.unreadable = false;

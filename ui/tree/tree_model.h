@@ -146,6 +146,8 @@ private:
     task_idlist pending_show;                // a folder to mark once the way to it is read
     std::set<std::uint64_t> read_for_show;   // folders read on the way to it meanwhile
     task_idlist follow;                      // where the browser goes after a change seen
+    // Pins a read moved (from, to) or took away (to empty), told from the queue.
+    std::vector<std::pair<byte_list, byte_list>> pin_reports;
     // Names asked of the background readers: those they gave, by what was asked; the jobs
     // under way with what they ask; the pins put in place once they come.
     std::map<byte_list, name_t> names;
@@ -195,4 +197,5 @@ private:
     // Reports the pins moved and follows the folder shown where their lists changed.
     void respelled(const spelling_t& before);
     void follow_to(const byte_list& list);
+    void report_pin(byte_list from, byte_list to);
 };

@@ -163,7 +163,20 @@ void tree_model_t::follow_to(const byte_list& list) {
     if (follow) PostMessageW(window, WM_TREE_FOLLOW, 0, 0);
 }
 
+void tree_model_t::report_pin(byte_list from, byte_list to) {
+    // A read may come back inside a call of the host's (a pin set in another window reads
+    // the way to it): told then, the host would set pins here again under that call, which
+    // goes on with a list they made stale.
+    pin_reports.emplace_back(std::move(from), std::move(to));
+    PostMessageW(window, WM_TREE_FOLLOW, 0, 0);
+}
+
 void tree_model_t::follow_now() {
+    for (const auto& [from, to] : std::exchange(pin_reports, {}))
+        if (to.empty())
+            host.pin_changed(as_idlist(from), false);
+        else
+            host.pin_moved(as_idlist(from), as_idlist(to));
     if (const task_idlist target = std::move(follow)) host.follow(target.get());
 }
 
@@ -195,11 +208,11 @@ void tree_model_t::apply_read(tree_node_t* node, folder_read_t read) {
             // Gone from a folder that lists all it holds: the pin goes too. Missing from
             // one that lists what is reachable (the computer's drives): kept for later.
             if (read_for_good)
-                host.pin_changed(as_idlist(old_list), false);
+                report_pin(old_list, {});
             else
                 pending_pins_.push_back(old_list);
         } else if (const byte_list now = list_of(pinned); now != old_list) {
-            host.pin_moved(as_idlist(old_list), as_idlist(now));
+            report_pin(old_list, now);
         }
     }
     if (tree_node_t* current = before.current) {
