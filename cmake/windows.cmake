@@ -21,13 +21,15 @@ target_link_libraries(zelvon_fault PUBLIC user32 gdi32 imagehlp)
 
 # One library per folder, each linking only the layers below it.
 add_library(zelvon_win STATIC win/com.cpp win/surface.cpp win/window_class.cpp win/fill.cpp
-    win/accessible.cpp win/folder_watch.cpp win/background.cpp win/theme.cpp
+    win/accessible.cpp win/folder_watch.cpp win/shell_changes.cpp win/folder_changes.cpp
+    win/background.cpp win/theme.cpp
     win/volume.cpp)
 target_link_libraries(zelvon_win PUBLIC zelvon_core zelvon_fault ${win_libs})
 
 add_library(zelvon_ui_tree STATIC ui/tree/tree_node.cpp ui/tree/enumerator.cpp
-    ui/tree/tree_model.cpp ui/tree/tree_model_live.cpp ui/tree/tree_view.cpp
-    ui/tree/tree_keys.cpp ui/tree/tree_shell.cpp)
+    ui/tree/tree_model.cpp ui/tree/tree_model_live.cpp ui/tree/tree_model_pins.cpp
+    ui/tree/tree_view.cpp
+    ui/tree/tree_keys.cpp ui/tree/tree_shell.cpp ui/tree/tree_drop.cpp)
 target_link_libraries(zelvon_ui_tree PUBLIC zelvon_win)
 
 add_library(zelvon_ui_address STATIC ui/address/address_view.cpp)

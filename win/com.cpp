@@ -33,11 +33,17 @@ task_idlist idlist_prefix(const ITEMIDLIST* list, std::size_t items) {
     return idlist_copy(list, idlist_prefix_length(list, items));
 }
 
+byte_list idlist_prefix_bytes(const ITEMIDLIST* list, std::size_t items) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(list);
+    byte_list prefix(bytes, bytes + idlist_prefix_length(list, items));
+    prefix.insert(prefix.end(), {0, 0});
+    return prefix;
+}
+
 task_string display_name_of(IShellFolder* folder, const ITEMIDLIST* item, SHGDNF flags) {
     STRRET name;
     wchar_t* text = nullptr;
-    if (SUCCEEDED(folder->GetDisplayNameOf(item, flags, &name)))
-        StrRetToStrW(&name, item, &text);
+    if (SUCCEEDED(folder->GetDisplayNameOf(item, flags, &name))) StrRetToStrW(&name, item, &text);
     return task_string(text);
 }
 

@@ -67,6 +67,12 @@ task_idlist idlist_join(const ITEMIDLIST* first, const ITEMIDLIST* second);
 
 // The first `items` items of a list, as a list of their own.
 task_idlist idlist_prefix(const ITEMIDLIST* list, std::size_t items);
+byte_list idlist_prefix_bytes(const ITEMIDLIST* list, std::size_t items);
+
+// The item after a list's first.
+inline const ITEMIDLIST* idlist_next(const ITEMIDLIST* item) {
+    return reinterpret_cast<const ITEMIDLIST*>(reinterpret_cast<const BYTE*>(item) + item->mkid.cb);
+}
 
 // An item's display name as the folder gives it (its normal one unless `flags` ask for
 // another); null when it has none.

@@ -1,56 +1,79 @@
 #include "win/folder_watch.h"
 
+#include <dbt.h>
+
 #include <algorithm>
 #include <cstddef>
 #include <map>
 #include <mutex>
+#include <set>
 #include <thread>
 
 #include "win/handle.h"
+#include "win/volume.h"
 
 namespace {
 
-// One folder's open directory and its read under way.
+// However often a volume has not answered, it is tried again after this long at most.
+constexpr DWORD LONGEST_BACK_OFF_MS = 10 * 60 * 1000;
+// How long the thread, at its end, waits for the reads it cancelled to come back.
+constexpr ULONGLONG CANCEL_WAIT_MS = 2000;
+constexpr wchar_t WINDOW_CLASS[] = L"zelvon_folder_watch";
+
+HANDLE open_for_watching(const std::wstring& path) {
+    return CreateFileW(path.c_str(), FILE_LIST_DIRECTORY,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
+}
+
+bool is_unc(const std::wstring& path) {
+    return path.rfind(L"\\\\", 0) == 0;
+}
+
+// What a path's volume is known by: a share's \\server\share, or a drive's letter.
+std::wstring volume_of(const std::wstring& path) {
+    if (!is_unc(path)) return path.substr(0, 2);
+    const std::size_t server_end = path.find(L'\\', 2);
+    return path.substr(0, server_end == std::wstring::npos ? server_end
+                                                           : path.find(L'\\', server_end + 1));
+}
+
+// One folder's open handle, its read under way and the device notification on it.
 struct watch_t {
+    std::uint64_t key = 0;
     std::wstring path;
-    unique_handle directory;
-    unique_handle event;
+    HANDLE directory = INVALID_HANDLE_VALUE;
+    HDEVNOTIFY notify = nullptr;
     OVERLAPPED overlapped{};
     alignas(DWORD) BYTE buffer[8192];
-    bool armed = false;
+    bool armed = false; // a read is under way: the buffer is the system's
+    bool fired = false; // a read came back and is not looked at yet
+    DWORD error = 0, size = 0;
+
+    static void CALLBACK read_done(DWORD error, DWORD size, OVERLAPPED* overlapped) {
+        auto* watch = static_cast<watch_t*>(overlapped->hEvent);
+        watch->armed = false;
+        watch->fired = true;
+        watch->error = error;
+        watch->size = size;
+    }
 
     bool arm() {
-        ResetEvent(event.get());
         overlapped = OVERLAPPED{};
-        overlapped.hEvent = event.get();
-        armed = ReadDirectoryChangesW(directory.get(), buffer, sizeof buffer, FALSE,
-                                      FILE_NOTIFY_CHANGE_DIR_NAME, nullptr, &overlapped, nullptr);
+        overlapped.hEvent = this; // the system leaves it alone where a routine completes
+        armed = ReadDirectoryChangesW(directory, buffer, sizeof buffer, FALSE,
+                                      FILE_NOTIFY_CHANGE_DIR_NAME, nullptr, &overlapped, read_done);
         return armed;
     }
 
-    ~watch_t() {
-        if (!armed) return;
-        // The system writes into the buffer until the read is over.
-        CancelIoEx(directory.get(), &overlapped);
-        DWORD ignored = 0;
-        GetOverlappedResult(directory.get(), &overlapped, &ignored, TRUE);
+    // The handle closed; the read it had under way comes back cancelled later.
+    void close() {
+        if (directory == INVALID_HANDLE_VALUE) return;
+        if (armed) CancelIoEx(directory, &overlapped);
+        CloseHandle(directory);
+        directory = INVALID_HANDLE_VALUE;
     }
 };
-
-} // namespace
-
-struct folder_watch_t::state_t {
-    mutable std::mutex lock;
-    std::vector<std::pair<std::uint64_t, std::wstring>> wanted;
-    std::vector<folder_change_t> changes;
-    std::set<std::uint64_t> open; // keys of the folders being watched now
-    bool stopping = false;
-    unique_handle wake{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
-    HWND window;
-    UINT message;
-};
-
-namespace {
 
 // The subfolders renamed in a batch of notifications.
 std::vector<std::pair<std::wstring, std::wstring>> renames_in(const BYTE* buffer, DWORD size) {
@@ -68,36 +91,336 @@ std::vector<std::pair<std::wstring, std::wstring>> renames_in(const BYTE* buffer
     return renames;
 }
 
-void run(std::shared_ptr<folder_watch_t::state_t> state);
+bool same_folders(const std::vector<watched_folder_t>& a, const std::vector<watched_folder_t>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& x, const auto& y) {
+        return x.key == y.key && x.path == y.path;
+    });
+}
 
 } // namespace
 
-folder_watch_t::folder_watch_t(HWND window, UINT message) : state(std::make_shared<state_t>()) {
+struct folder_watch_t::state_t {
+    mutable std::mutex lock;
+    std::vector<watched_folder_t> wanted;
+    std::vector<folder_change_t> changes;
+    std::set<std::uint64_t> open; // keys of the folders being watched now
+    // Folders opened on threads of their own, handed to the watching thread (an invalid
+    // handle: the open failed, or the folder was no longer wanted).
+    struct opened_t {
+        std::uint64_t key;
+        std::wstring path;
+        HANDLE handle;
+    };
+    std::vector<opened_t> opened;
+    std::uint64_t asked = 0; // how often the set was given anew
+    bool running = false, stopping = false;
+    unique_handle wake{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
+    HWND window;
+    UINT message;
+    folder_watch_options_t options;
+
+    ~state_t() {
+        for (const opened_t& o : opened)
+            if (o.handle != INVALID_HANDLE_VALUE) CloseHandle(o.handle);
+    }
+
+    bool wants(std::uint64_t key, const std::wstring& path) const {
+        return std::any_of(wanted.begin(), wanted.end(),
+                           [&](const auto& f) { return f.key == key && f.path == path; });
+    }
+};
+
+namespace {
+
+using state_t = folder_watch_t::state_t;
+
+// What the watching thread holds; its window hears of drives whose removal is asked for.
+struct watcher_t {
+    std::shared_ptr<state_t> state;
+    HWND window = nullptr;
+    std::map<std::uint64_t, std::unique_ptr<watch_t>> watches;
+    std::vector<std::unique_ptr<watch_t>> closing; // closed, their reads not back yet
+    // Let go of for a removal asked for: not opened again until it is done or refused.
+    struct released_t {
+        HDEVNOTIFY notify;
+        HANDLE was;
+    };
+    std::map<std::uint64_t, released_t> released;
+    std::map<std::wstring, ULONGLONG> opening; // volumes with an open under way, since when
+    std::set<std::uint64_t> opening_keys;
+    std::set<std::uint64_t> failed; // opened elsewhere in vain: tried again when asked again
+    struct back_off_t {
+        ULONGLONG until;
+        DWORD ms;
+    };
+    std::map<std::wstring, back_off_t> backed_off;
+
+    void adopt(std::uint64_t key, const std::wstring& path, HANDLE handle) {
+        if (handle == INVALID_HANDLE_VALUE) return; // tried again when asked for again
+        auto watch = std::make_unique<watch_t>();
+        watch->key = key;
+        watch->path = path;
+        watch->directory = handle;
+        if (!watch->arm()) return watch->close();
+        // Any drive may be ejected, fixed ones on a port too: every handle hears of it.
+        DEV_BROADCAST_HANDLE filter{};
+        filter.dbch_size = sizeof filter;
+        filter.dbch_devicetype = DBT_DEVTYP_HANDLE;
+        filter.dbch_handle = handle;
+        watch->notify = RegisterDeviceNotificationW(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+        backed_off.erase(volume_of(path));
+        watches[key] = std::move(watch);
+    }
+
+    // Closed; with `for_removal`, its notification kept until the removal is over.
+    void close(std::uint64_t key, bool for_removal = false) {
+        const auto at = watches.find(key);
+        if (at == watches.end()) return;
+        std::unique_ptr<watch_t> watch = std::move(at->second);
+        watches.erase(at);
+        if (for_removal)
+            released[key] = {std::exchange(watch->notify, nullptr), watch->directory};
+        else if (watch->notify)
+            UnregisterDeviceNotification(watch->notify);
+        watch->close();
+        if (watch->armed) closing.push_back(std::move(watch));
+    }
+
+    void forget_release(std::uint64_t key) {
+        if (const auto at = released.find(key); at != released.end()) {
+            if (at->second.notify) UnregisterDeviceNotification(at->second.notify);
+            released.erase(at);
+        }
+    }
+
+    void back_off(const std::wstring& volume, ULONGLONG now) {
+        const auto at = backed_off.find(volume);
+        const DWORD ms = at == backed_off.end()
+                             ? state->options.back_off_ms
+                             : std::min<DWORD>(at->second.ms * 2, LONGEST_BACK_OFF_MS);
+        backed_off[volume] = {now + ms, ms};
+    }
+
+    // Opens what is wanted and not open, closes what is open and not wanted; the time to
+    // look again (INFINITE: when woken).
+    DWORD update(const std::vector<watched_folder_t>& wanted,
+                 std::vector<state_t::opened_t> opened);
+    void device_event(WPARAM event, const DEV_BROADCAST_HANDLE* about);
+    std::vector<folder_change_t> take_fired();
+};
+
+DWORD watcher_t::update(const std::vector<watched_folder_t>& wanted,
+                        std::vector<state_t::opened_t> opened) {
+    const ULONGLONG now = GetTickCount64();
+    const auto is_wanted = [&](std::uint64_t key, const std::wstring& path) {
+        return std::any_of(wanted.begin(), wanted.end(),
+                           [&](const auto& f) { return f.key == key && f.path == path; });
+    };
+    for (const state_t::opened_t& o : opened) {
+        opening_keys.erase(o.key);
+        opening.erase(volume_of(o.path));
+        if (o.handle == INVALID_HANDLE_VALUE)
+            failed.insert(o.key);
+        else if (is_wanted(o.key, o.path) && !watches.count(o.key))
+            adopt(o.key, o.path, o.handle);
+        else
+            CloseHandle(o.handle);
+    }
+    for (auto it = watches.begin(); it != watches.end();) {
+        const auto next = std::next(it);
+        if (!is_wanted(it->first, it->second->path)) close(it->first);
+        it = next;
+    }
+    for (auto it = released.begin(); it != released.end();) {
+        const auto next = std::next(it);
+        if (std::none_of(wanted.begin(), wanted.end(), [&](auto& f) { return f.key == it->first; }))
+            forget_release(it->first);
+        it = next;
+    }
+    for (const watched_folder_t& folder : wanted) {
+        if (watches.count(folder.key) || released.count(folder.key) ||
+            opening_keys.count(folder.key) || failed.count(folder.key))
+            continue;
+        if (!on_slow_volume(folder.path.c_str())) {
+            adopt(folder.key, folder.path, state->options.open(folder.path));
+            continue;
+        }
+        // One open at a time per volume, on a thread of its own, and none while the volume
+        // is left alone.
+        const std::wstring volume = volume_of(folder.path);
+        const auto quiet = backed_off.find(volume);
+        if (opening.count(volume) || (quiet != backed_off.end() && quiet->second.until > now))
+            continue;
+        opening[volume] = now;
+        opening_keys.insert(folder.key);
+        std::thread([shared = state, key = folder.key, path = folder.path] {
+            HANDLE handle = shared->options.open(path);
+            const std::lock_guard<std::mutex> hold(shared->lock);
+            if (shared->stopping || !shared->wants(key, path)) {
+                if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+                handle = INVALID_HANDLE_VALUE;
+            }
+            shared->opened.push_back({key, path, handle});
+            SetEvent(shared->wake.get());
+        }).detach();
+    }
+    // A volume whose open takes longer than the patience is left alone for a while.
+    ULONGLONG next = ~0ull;
+    for (const auto& [volume, since] : opening) {
+        const auto quiet = backed_off.find(volume);
+        if (quiet != backed_off.end() && quiet->second.until > now) continue;
+        if (now - since >= state->options.patience_ms)
+            back_off(volume, now);
+        else
+            next = std::min(next, since + state->options.patience_ms);
+    }
+    for (const auto& [volume, quiet] : backed_off)
+        if (quiet.until > now) next = std::min(next, quiet.until);
+    return next == ~0ull ? INFINITE : DWORD(std::min<ULONGLONG>(next - now + 1, 0x7fffffff));
+}
+
+void watcher_t::device_event(WPARAM event, const DEV_BROADCAST_HANDLE* about) {
+    std::uint64_t key = 0;
+    for (const auto& [k, watch] : watches)
+        if (watch->directory == about->dbch_handle ||
+            (watch->notify && watch->notify == about->dbch_hdevnotify))
+            key = k;
+    for (const auto& [k, was] : released)
+        if (was.was == about->dbch_handle || (was.notify && was.notify == about->dbch_hdevnotify))
+            key = k;
+    if (!key) return;
+    switch (event) {
+    case DBT_DEVICEQUERYREMOVE:
+        // Let go, so that the drive can go; kept in mind until it has gone or stays.
+        close(key, true);
+        break;
+    case DBT_DEVICEQUERYREMOVEFAILED:
+        forget_release(key); // it stays: opened again
+        break;
+    case DBT_DEVICEREMOVEPENDING:
+    case DBT_DEVICEREMOVECOMPLETE:
+        close(key);
+        forget_release(key);
+        break;
+    }
+}
+
+std::vector<folder_change_t> watcher_t::take_fired() {
+    std::vector<folder_change_t> changes;
+    std::vector<std::uint64_t> ended;
+    for (auto& [key, watch] : watches) {
+        if (!watch->fired) continue;
+        watch->fired = false;
+        changes.push_back({key, watch->error ? decltype(folder_change_t::renames){}
+                                             : renames_in(watch->buffer, watch->size)});
+        // A folder that went itself stops here; the tree finds out by reading its parent.
+        if (!watch->arm()) ended.push_back(key);
+    }
+    for (std::uint64_t key : ended) close(key);
+    std::erase_if(closing, [](const auto& watch) { return !watch->armed; });
+    return changes;
+}
+
+LRESULT CALLBACK device_events(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    if (message != WM_DEVICECHANGE) return DefWindowProcW(window, message, wparam, lparam);
+    auto* watcher = reinterpret_cast<watcher_t*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lparam);
+    if (watcher && header && header->dbch_devicetype == DBT_DEVTYP_HANDLE)
+        watcher->device_event(wparam, reinterpret_cast<const DEV_BROADCAST_HANDLE*>(header));
+    return TRUE; // a removal asked for is granted
+}
+
+void run(std::shared_ptr<state_t> state) {
+    watcher_t watcher;
+    watcher.state = state;
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = device_events;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = WINDOW_CLASS;
+    RegisterClassW(&wc);
+    watcher.window = CreateWindowExW(0, WINDOW_CLASS, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                     GetModuleHandleW(nullptr), nullptr);
+    SetWindowLongPtrW(watcher.window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&watcher));
+    std::uint64_t asked = 0;
+    for (;;) {
+        std::vector<watched_folder_t> wanted;
+        std::vector<state_t::opened_t> opened;
+        {
+            const std::lock_guard<std::mutex> hold(state->lock);
+            // Nothing to watch: the thread ends, and another starts when there is.
+            if (state->stopping || state->wanted.empty()) {
+                state->running = false;
+                state->open.clear();
+                break;
+            }
+            wanted = state->wanted;
+            opened = std::exchange(state->opened, {});
+            if (std::exchange(asked, state->asked) != state->asked) watcher.failed.clear();
+        }
+        const DWORD wait = watcher.update(wanted, std::move(opened));
+        {
+            const std::lock_guard<std::mutex> hold(state->lock);
+            state->open.clear();
+            for (const auto& [key, watch] : watcher.watches) state->open.insert(key);
+        }
+        // Reads come back as calls in this wait; device events as messages.
+        HANDLE wake = state->wake.get();
+        MsgWaitForMultipleObjectsEx(1, &wake, wait, QS_ALLINPUT,
+                                    MWMO_ALERTABLE | MWMO_INPUTAVAILABLE);
+        for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&msg);
+        std::vector<folder_change_t> changes = watcher.take_fired();
+        if (changes.empty()) continue;
+        const std::lock_guard<std::mutex> hold(state->lock);
+        const bool first = state->changes.empty();
+        for (folder_change_t& change : changes) state->changes.push_back(std::move(change));
+        if (first && state->window) PostMessageW(state->window, state->message, 0, 0);
+    }
+    while (!watcher.watches.empty()) watcher.close(watcher.watches.begin()->first);
+    while (!watcher.released.empty()) watcher.forget_release(watcher.released.begin()->first);
+    // The system writes into a cancelled read's buffer until it comes back.
+    for (const ULONGLONG end = GetTickCount64() + CANCEL_WAIT_MS;
+         !watcher.closing.empty() && GetTickCount64() < end;) {
+        SleepEx(20, TRUE);
+        std::erase_if(watcher.closing, [](const auto& watch) { return !watch->armed; });
+    }
+    for (auto& stuck : watcher.closing) stuck.release(); // never back: its memory stays
+    DestroyWindow(watcher.window);
+}
+
+} // namespace
+
+folder_watch_t::folder_watch_t(HWND window, UINT message, folder_watch_options_t options)
+    : state(std::make_shared<state_t>()) {
     state->window = window;
     state->message = message;
-    // Detached: opening a folder on a share that hangs must not hold the window's end.
-    std::thread(run, state).detach();
+    if (!options.open) options.open = open_for_watching;
+    state->options = std::move(options);
 }
 
 folder_watch_t::~folder_watch_t() {
+    // The thread ends by itself: opening a folder on a share that hangs must not hold this.
     const std::lock_guard<std::mutex> hold(state->lock);
     state->stopping = true;
     state->window = nullptr;
     SetEvent(state->wake.get());
 }
 
-void folder_watch_t::watch_only(
-    const std::vector<std::pair<std::uint64_t, std::wstring>>& folders) {
+void folder_watch_t::watch_only(const std::vector<watched_folder_t>& folders) {
+    std::vector<watched_folder_t> wanted;
+    for (const watched_folder_t& folder : folders)
+        if (!folder.path.empty()) wanted.push_back({folder.key, folder.path, {}});
     const std::lock_guard<std::mutex> hold(state->lock);
-    std::vector<std::pair<std::uint64_t, std::wstring>> wanted = folders;
-    if (wanted.size() > MAX_WATCHES) wanted.resize(MAX_WATCHES);
     // The same folders, all open: nothing to do. One that could not be opened, or whose
     // watch ended, is tried again.
-    const bool all_open = std::all_of(wanted.begin(), wanted.end(), [&](const auto& folder) {
-        return state->open.count(folder.first);
-    });
-    if (state->wanted == wanted && all_open) return;
+    const bool all_open = std::all_of(wanted.begin(), wanted.end(),
+                                      [&](const auto& f) { return state->open.count(f.key); });
+    if (same_folders(state->wanted, wanted) && all_open) return;
     state->wanted = std::move(wanted);
+    ++state->asked;
+    if (!state->wanted.empty() && !state->running && !state->stopping) {
+        state->running = true;
+        std::thread(run, state).detach();
+    }
     SetEvent(state->wake.get());
 }
 
@@ -116,65 +439,11 @@ std::vector<folder_change_t> folder_watch_t::take_changes() {
     return std::exchange(state->changes, {});
 }
 
-namespace {
-
-void run(std::shared_ptr<folder_watch_t::state_t> state) {
-    std::map<std::uint64_t, std::unique_ptr<watch_t>> watches;
-    for (;;) {
-        // The folders wanted now: open the new ones, close those no longer wanted.
-        std::vector<std::pair<std::uint64_t, std::wstring>> wanted;
-        {
-            const std::lock_guard<std::mutex> hold(state->lock);
-            if (state->stopping) break;
-            wanted = state->wanted;
-        }
-        std::map<std::uint64_t, std::unique_ptr<watch_t>> kept;
-        for (const auto& [key, path] : wanted) {
-            auto found = watches.find(key);
-            if (found != watches.end() && found->second->path == path) {
-                kept.emplace(key, std::move(found->second));
-                continue;
-            }
-            auto watch = std::make_unique<watch_t>();
-            watch->path = path;
-            watch->directory.reset(CreateFileW(
-                path.c_str(), FILE_LIST_DIRECTORY,
-                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr));
-            watch->event.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-            if (valid_handle(watch->directory) && watch->event && watch->arm())
-                kept.emplace(key, std::move(watch));
-        }
-        watches = std::move(kept);
-        {
-            const std::lock_guard<std::mutex> hold(state->lock);
-            state->open.clear();
-            for (const auto& [key, watch] : watches) state->open.insert(key);
-        }
-
-        std::vector<HANDLE> waits{state->wake.get()};
-        std::vector<std::uint64_t> keys{0};
-        for (const auto& [key, watch] : watches) {
-            waits.push_back(watch->event.get());
-            keys.push_back(key);
-        }
-        const DWORD signalled =
-            WaitForMultipleObjects(DWORD(waits.size()), waits.data(), FALSE, INFINITE);
-        if (signalled <= WAIT_OBJECT_0 || signalled >= WAIT_OBJECT_0 + waits.size()) continue;
-        watch_t& watch = *watches[keys[signalled - WAIT_OBJECT_0]];
-        DWORD size = 0;
-        watch.armed = false;
-        if (!GetOverlappedResult(watch.directory.get(), &watch.overlapped, &size, FALSE)) size = 0;
-        folder_change_t change{keys[signalled - WAIT_OBJECT_0], renames_in(watch.buffer, size)};
-        // A folder that went itself stops here; the tree finds out by reading its parent.
-        if (!watch.arm()) watches.erase(change.key);
-        const std::lock_guard<std::mutex> hold(state->lock);
-        if (!watches.count(change.key)) state->open.erase(change.key);
-        if (state->stopping) break;
-        const bool first = state->changes.empty();
-        state->changes.push_back(std::move(change));
-        if (first && state->window) PostMessageW(state->window, state->message, 0, 0);
-    }
+change_source_t folder_watch_source(HWND window, UINT message) {
+    const auto watch = std::make_shared<folder_watch_t>(window, message);
+    return {
+        [watch](const std::vector<watched_folder_t>& folders) { watch->watch_only(folders); },
+        [watch](std::uint64_t key) { return watch->watching(key); },
+        [watch] { return watch->take_changes(); },
+    };
 }
-
-} // namespace

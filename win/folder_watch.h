@@ -1,34 +1,44 @@
 #pragma once
-// Watches file-system folders for subfolders created, deleted or renamed in them, on a
-// thread of its own; each change is announced by posting a message to a window, and
-// taken from here with the names a rename went from and to.
+// Watches file-system folders for subfolders made, deleted or renamed in them, each by a
+// handle open on it, on a thread that runs only while there is a folder to watch; each
+// change is announced by posting a message to a window.
+//
+// Where the system enforces it, an open handle on a folder stops every folder above it
+// from being renamed or moved and its drive from being ejected: this is the source only
+// where the shell's own notifications are not delivered (folder_changes.h). Whatever it
+// holds on a drive it lets go of when the drive's removal is asked for, and opens again
+// when the removal does not happen. A folder on a share or a removable drive is opened on
+// a thread of its own, never on the one that serves the others, and a share that does not
+// answer is left alone for a while.
 #include <windows.h>
 
 #include <cstdint>
-#include <set>
+#include <functional>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
-struct folder_change_t {
-    std::uint64_t key;
-    std::vector<std::pair<std::wstring, std::wstring>> renames; // old name, new name
+#include "win/change_source.h"
+
+struct folder_watch_options_t {
+    // Opens a folder for watching; INVALID_HANDLE_VALUE when it cannot be.
+    std::function<HANDLE(const std::wstring& path)> open;
+    // How long an open on a share or a removable drive may take before the volume is left
+    // alone, and for how long at first (twice as long each time again, up to a limit).
+    DWORD patience_ms = 5000;
+    DWORD back_off_ms = 30000;
 };
 
 class folder_watch_t {
 public:
-    // A thread waits on at most 64 objects: one is its own wake-up.
-    static constexpr std::size_t MAX_WATCHES = 63;
-
-    folder_watch_t(HWND window, UINT message);
+    folder_watch_t(HWND window, UINT message, folder_watch_options_t options = {});
     ~folder_watch_t();
     folder_watch_t(const folder_watch_t&) = delete;
     folder_watch_t& operator=(const folder_watch_t&) = delete;
 
-    // Makes the watched set exactly these folders (key, path), the first ones first when
-    // there are more than the bound.
-    void watch_only(const std::vector<std::pair<std::uint64_t, std::wstring>>& folders);
+    // Makes the watched set exactly these folders (those with a path). One that could not be
+    // opened, or whose watch ended, is tried again when asked for again.
+    void watch_only(const std::vector<watched_folder_t>& folders);
     std::size_t watched() const;
     // Whether the folder of that key is open and being watched now.
     bool watching(std::uint64_t key) const;
@@ -39,3 +49,6 @@ public:
 private:
     std::shared_ptr<state_t> state;
 };
+
+// The watch as a change source.
+change_source_t folder_watch_source(HWND window, UINT message);

@@ -45,15 +45,28 @@ ITEMIDLIST* new_item(const id_bytes_t& id) {
     return reinterpret_cast<ITEMIDLIST*>(p);
 }
 
+// How long a call that reaches into the folder takes: the slowest share it lies in.
+DWORD slowness(const fake_folder_t* folder) {
+    DWORD ms = 0;
+    for (; folder; folder = folder->parent) ms = std::max(ms, folder->slow_ms);
+    return ms;
+}
+
 class fake_enum_t final : public counted_t<IEnumIDList> {
 public:
-    fake_enum_t(std::vector<id_bytes_t> snapshot, std::size_t at)
-        : items(std::move(snapshot)), pos(at) {}
+    fake_enum_t(std::vector<id_bytes_t> snapshot, std::size_t at, int broken_at = -1)
+        : items(std::move(snapshot)), pos(at), fail_at(broken_at) {}
 
     HRESULT STDMETHODCALLTYPE Next(ULONG celt, PITEMID_CHILD* rgelt, ULONG* fetched) override {
         if (!rgelt || (celt > 1 && !fetched)) return E_INVALIDARG;
         ULONG n = 0;
-        for (; n < celt && pos < items.size(); ++n, ++pos) rgelt[n] = new_item(items[pos]);
+        for (; n < celt && pos < items.size(); ++n, ++pos) {
+            if (fail_at >= 0 && pos >= std::size_t(fail_at)) {
+                if (fetched) *fetched = n;
+                return HRESULT_FROM_WIN32(ERROR_NETNAME_DELETED);
+            }
+            rgelt[n] = new_item(items[pos]);
+        }
         if (fetched) *fetched = n;
         return n == celt ? S_OK : S_FALSE;
     }
@@ -68,13 +81,14 @@ public:
     }
     HRESULT STDMETHODCALLTYPE Clone(IEnumIDList** copy) override {
         if (!copy) return E_POINTER;
-        *copy = new fake_enum_t(items, pos);
+        *copy = new fake_enum_t(items, pos, fail_at);
         return S_OK;
     }
 
 private:
     std::vector<id_bytes_t> items;
     std::size_t pos;
+    int fail_at;
 };
 
 class fake_shell_folder_t final : public counted_t<IShellFolder> {
@@ -87,6 +101,7 @@ public:
         if (!out) return E_POINTER;
         *out = nullptr;
         ++folder->enumerations;
+        reach(folder.get());
         const bool with_hidden = flags == (SHCONTF_FOLDERS | SHCONTF_INCLUDEHIDDEN);
         if (owner || (flags != SHCONTF_FOLDERS && !with_hidden)) ++calls->unexpected;
         if (folder->delay_ms) Sleep(folder->delay_ms); // a slow share or a sleeping drive
@@ -102,7 +117,7 @@ public:
         snapshot.reserve(folder->children.size());
         for (const auto& child : folder->children)
             if (with_hidden || !child->hidden) snapshot.push_back(child->id);
-        *out = new fake_enum_t(std::move(snapshot), 0);
+        *out = new fake_enum_t(std::move(snapshot), 0, folder->fail_after);
         return S_OK;
     }
 
@@ -116,6 +131,7 @@ public:
         if (!bytes || count_at(bytes) == 0) return E_INVALIDARG;
         fake_folder_t* target = walk(folder.get(), bytes);
         if (!target) return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+        reach(target);
         ++target->binds;
         if (target->fail_bind) return E_FAIL;
         auto* bound = new fake_shell_folder_t(target->shared_from_this(), calls, false);
@@ -131,6 +147,7 @@ public:
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(list);
         fake_folder_t* target = !bytes ? folder.get() : walk(folder.get(), bytes);
         if (!target) return E_INVALIDARG;
+        reach(target->parent);
         if (target->fail_name) return E_FAIL;
         // The desktop names an absolute list by its last item, and may name it otherwise
         // than the item's own parent does.
@@ -165,14 +182,17 @@ public:
             return unexpected();
         fake_folder_t* target = walk(folder.get(), reinterpret_cast<const std::uint8_t*>(items[0]));
         if (!target) return E_INVALIDARG;
+        reach(target->parent);
         *attributes = *attributes == SFGAO_HIDDEN ? (target->hidden ? SFGAO_HIDDEN : 0)
                       : target->virtual_folder    ? 0
                                                   : SFGAO_FILESYSTEM;
         return S_OK;
     }
-    HRESULT STDMETHODCALLTYPE GetUIObjectOf(HWND, UINT, PCUITEMID_CHILD_ARRAY, REFIID, UINT*,
-                                            void**) override {
-        return unexpected();
+    // Its folders have no menu of their own: a row's menu holds the tree's items alone.
+    HRESULT STDMETHODCALLTYPE GetUIObjectOf(HWND, UINT, PCUITEMID_CHILD_ARRAY, REFIID riid, UINT*,
+                                            void** out) override {
+        if (out) *out = nullptr;
+        return IsEqualIID(riid, IID_IContextMenu) ? E_NOTIMPL : unexpected();
     }
     // As a file system renames a folder: trailing dots and blanks go, and its item (which
     // holds the name) changes with it.
@@ -190,6 +210,7 @@ public:
         target->name = given;
         target->set_id(id_of(given));
         if (out) *out = new_item(target->id);
+        if (folder->while_renaming) folder->while_renaming();
         return S_OK;
     }
 
@@ -201,6 +222,13 @@ private:
     HRESULT unexpected() {
         ++calls->unexpected;
         return E_NOTIMPL;
+    }
+
+    void reach(const fake_folder_t* into) {
+        const DWORD ms = slowness(into);
+        if (!ms) return;
+        if (GetCurrentThreadId() == calls->window_thread) ++calls->slow_on_window_thread;
+        Sleep(ms);
     }
 };
 
@@ -295,7 +323,9 @@ int fake_shell_t::enumerations() const {
 
 void fake_shell_t::clear_counts() {
     clear_counts_below(*root);
+    const DWORD window_thread = calls->window_thread;
     *calls = {};
+    calls->window_thread = window_thread;
 }
 
 id_bytes_t make_list(const std::vector<id_bytes_t>& items) {

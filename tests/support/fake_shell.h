@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <map>
 #include <memory>
@@ -34,6 +35,10 @@ enum class enum_failure_t {
 struct fake_calls_t {
     int binds = 0;      // BindToObject calls on any folder object
     int unexpected = 0; // calls made otherwise than the tree should make them
+    // Calls that reached into a slow share (slow_ms) on the thread that made the namespace,
+    // which is the window's.
+    int slow_on_window_thread = 0;
+    DWORD window_thread = GetCurrentThreadId();
 };
 
 struct fake_folder_t : std::enable_shared_from_this<fake_folder_t> {
@@ -47,9 +52,16 @@ struct fake_folder_t : std::enable_shared_from_this<fake_folder_t> {
     bool fail_bind = false;
     bool virtual_folder = false; // not the file system's: it lists what is reachable now
     DWORD delay_ms = 0;          // how long its enumeration takes
-    bool hidden = false;         // listed only when hidden items are asked for
-    bool fail_name = false;      // GetDisplayNameOf of this folder's item fails
+    // A share that answers late: binding it or a folder below it, listing them, naming or
+    // asking of an item in them takes this long.
+    DWORD slow_ms = 0;
+    bool hidden = false;    // listed only when hidden items are asked for
+    bool fail_name = false; // GetDisplayNameOf of this folder's item fails
     enum_failure_t fail_enum = enum_failure_t::none;
+    int fail_after = -1; // its listing breaks off after this many items, as a share that drops
+    // Run inside SetNameOf of one of its children, once the child is renamed: the loop of
+    // a dialog the rename shows, in which the program goes on.
+    std::function<void()> while_renaming;
     std::atomic<int> enumerations = 0; // EnumObjects calls on this folder, failed ones included
     int binds = 0;                     // binds that reached this folder, failed ones included
 

@@ -1,8 +1,12 @@
 #include "win/folder_watch.h"
 
+#include <dbt.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -23,7 +27,7 @@ TEST(FolderWatch, AFolderThatCouldNotBeOpenedIsTriedAgainWhenAskedForAgain) {
     RemoveDirectoryW(path.c_str());
     {
         folder_watch_t watch(nullptr, 0);
-        const std::vector<std::pair<std::uint64_t, std::wstring>> folders{{7, path}};
+        const std::vector<watched_folder_t> folders{{7, path, {}}};
         watch.watch_only(folders);
         Sleep(200);
         EXPECT_FALSE(watch.watching(7));
@@ -33,4 +37,93 @@ TEST(FolderWatch, AFolderThatCouldNotBeOpenedIsTriedAgainWhenAskedForAgain) {
     }
     // The watching thread lets go of the folder on its own, a moment later.
     EXPECT_TRUE(within(2000, [&] { return RemoveDirectoryW(path.c_str()) != FALSE; }));
+}
+
+namespace {
+
+std::wstring temp_folder(const wchar_t* name) {
+    wchar_t temp[MAX_PATH] = L"";
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring path = std::wstring(temp) + name;
+    CreateDirectoryW(path.c_str(), nullptr);
+    return path;
+}
+
+HANDLE open_folder(const std::wstring& path) {
+    return CreateFileW(path.c_str(), FILE_LIST_DIRECTORY,
+                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED, nullptr);
+}
+
+} // namespace
+
+TEST(FolderWatch, AShareThatDoesNotAnswerHoldsNoOtherFolderBackAndIsLeftAlone) {
+    const std::wstring local = temp_folder(L"zwatch_local");
+    const std::wstring share = L"\\\\quiet\\share\\folder";
+    const auto opens = std::make_shared<std::atomic<int>>(0);
+    const auto answer =
+        std::shared_ptr<void>(CreateEventW(nullptr, TRUE, FALSE, nullptr), CloseHandle);
+    folder_watch_options_t options;
+    options.open = [=](const std::wstring& path) {
+        if (path != share) return open_folder(path);
+        ++*opens;
+        WaitForSingleObject(answer.get(), INFINITE); // the server has gone quiet
+        return INVALID_HANDLE_VALUE;
+    };
+    options.patience_ms = 100;
+    options.back_off_ms = 60000;
+    {
+        folder_watch_t watch(nullptr, 0, options);
+        const std::vector<watched_folder_t> folders{{1, share, {}}, {2, local, {}}};
+        watch.watch_only(folders);
+        EXPECT_TRUE(within(2000, [&] { return watch.watching(2); })) << "while the share hangs";
+        // Asked for again and again, as the tree does at every change: one open is tried.
+        for (int i = 0; i < 5; ++i) {
+            Sleep(60);
+            watch.watch_only(folders);
+        }
+        EXPECT_EQ(*opens, 1);
+        EXPECT_FALSE(watch.watching(1));
+        SetEvent(answer.get()); // it answers at last, that it cannot be opened
+        Sleep(100);
+        watch.watch_only(folders);
+        Sleep(100);
+        EXPECT_EQ(*opens, 1) << "left alone for a while after it did not answer";
+    }
+    EXPECT_TRUE(within(2000, [&] { return RemoveDirectoryW(local.c_str()) != FALSE; }));
+}
+
+TEST(FolderWatch, ADrivesRemovalAskedForLetsGoOfItsFolderAndARefusedOneWatchesItAgain) {
+    const std::wstring path = temp_folder(L"zwatch_drive");
+    const auto opened = std::make_shared<std::vector<HANDLE>>();
+    folder_watch_options_t options;
+    options.open = [opened](const std::wstring& folder) {
+        const HANDLE handle = open_folder(folder);
+        opened->push_back(handle);
+        return handle;
+    };
+    folder_watch_t watch(nullptr, 0, options);
+    watch.watch_only({{5, path, {}}});
+    ASSERT_TRUE(within(2000, [&] { return watch.watching(5); }));
+    const HWND window = FindWindowExW(HWND_MESSAGE, nullptr, L"zelvon_folder_watch", nullptr);
+    ASSERT_NE(window, nullptr);
+    const auto tell = [&](WPARAM event, HANDLE handle) {
+        DEV_BROADCAST_HANDLE about{};
+        about.dbch_size = sizeof about;
+        about.dbch_devicetype = DBT_DEVTYP_HANDLE;
+        about.dbch_handle = handle;
+        return SendMessageW(window, WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(&about));
+    };
+
+    // The system asks whether the drive may go: granted, and the folder's handle let go.
+    EXPECT_EQ(tell(DBT_DEVICEQUERYREMOVE, opened->at(0)), TRUE);
+    EXPECT_TRUE(within(2000, [&] { return !watch.watching(5); }));
+    watch.watch_only({{5, path, {}}});
+    Sleep(100);
+    EXPECT_EQ(opened->size(), 1u) << "not opened again while the removal goes on";
+
+    // Another program refused it: the drive stays, and so does the watch.
+    tell(DBT_DEVICEQUERYREMOVEFAILED, opened->at(0));
+    EXPECT_TRUE(within(2000, [&] { return watch.watching(5); }));
+    EXPECT_EQ(opened->size(), 2u);
 }

@@ -2,32 +2,24 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <deque>
+#include <map>
 #include <mutex>
-#include <thread>
 
-namespace {
+#include "win/background.h"
 
-// Enough that one hung share does not hold every other folder back.
-constexpr std::size_t MAX_WORKERS = 4;
-// A worker with nothing to do for this long ends: a thread at rest costs its stack.
-constexpr auto IDLE_END = std::chrono::seconds(3);
-
-struct job_t {
+struct enumerator_t::job_t {
     std::uint64_t id;
     byte_list folder;
     SHCONTF flags;
+    bool naming; // names items, reads nothing
+    std::vector<name_request_t> names;
 };
-
-} // namespace
 
 // Shared with the workers, which may outlive the enumerator while a read hangs.
 struct enumerator_t::state_t {
     std::mutex lock;
     std::condition_variable changed;
-    std::deque<job_t> queue;
     std::vector<folder_read_t> done;
-    std::size_t workers = 0, idle = 0;
     std::uint64_t next_job = 1;
     bool stopping = false;
     HWND window;
@@ -37,15 +29,48 @@ struct enumerator_t::state_t {
 
 namespace {
 
-folder_read_t read_folder(IShellFolder* desktop, const job_t& job) {
-    folder_read_t read{job.id, std::nullopt};
-    if (!desktop) return read;
+Microsoft::WRL::ComPtr<IShellFolder> bind_list(IShellFolder* desktop, const byte_list& list) {
     Microsoft::WRL::ComPtr<IShellFolder> folder;
-    if (idlist_length(job.folder.data()) == 0)
+    if (idlist_length(list.data()) == 0)
         folder = desktop;
     else
-        desktop->BindToObject(as_idlist(job.folder), nullptr, IID_PPV_ARGS(&folder));
-    if (folder) read.children = enumerate_children(folder.Get(), job.flags, true);
+        desktop->BindToObject(as_idlist(list), nullptr, IID_PPV_ARGS(&folder));
+    return folder;
+}
+
+// Asked of its parent, as the shell's views do.
+bool is_file_system_folder(IShellFolder* desktop, const byte_list& list) {
+    const std::size_t items = idlist_count(list.data());
+    if (items == 0) return true;
+    const std::size_t parent_length = idlist_prefix_length(list.data(), items - 1);
+    byte_list parent(list.begin(), list.begin() + parent_length);
+    parent.insert(parent.end(), {0, 0});
+    const auto folder = bind_list(desktop, parent);
+    const auto* item = reinterpret_cast<const ITEMIDLIST*>(list.data() + parent_length);
+    SFGAOF attributes = SFGAO_FILESYSTEM;
+    return folder && SUCCEEDED(folder->GetAttributesOf(1, &item, &attributes)) &&
+           (attributes & SFGAO_FILESYSTEM);
+}
+
+folder_read_t run_job(IShellFolder* desktop, const enumerator_t::job_t& job) {
+    folder_read_t read;
+    read.job = job.id;
+    if (!desktop) return read;
+    if (job.naming) {
+        // Each folder bound once for all the items it names.
+        std::map<byte_list, Microsoft::WRL::ComPtr<IShellFolder>> bound;
+        for (const name_request_t& request : job.names) {
+            auto at = bound.find(request.folder);
+            if (at == bound.end())
+                at = bound.emplace(request.folder, bind_list(desktop, request.folder)).first;
+            read.names.push_back(
+                at->second ? display_name_of(at->second.Get(), as_idlist(request.item)) : nullptr);
+        }
+        return read;
+    }
+    if (const auto folder = bind_list(desktop, job.folder))
+        read.children = enumerate_children(folder.Get(), job.flags, true);
+    read.file_system = read.children && is_file_system_folder(desktop, job.folder);
     return read;
 }
 
@@ -62,43 +87,36 @@ enumerator_t::~enumerator_t() {
     const std::lock_guard<std::mutex> hold(state->lock);
     state->stopping = true;
     state->window = nullptr;
-    state->queue.clear();
     state->done.clear();
-    state->changed.notify_all();
 }
 
 std::uint64_t enumerator_t::start(const byte_list& folder, SHCONTF flags) {
-    std::unique_lock<std::mutex> hold(state->lock);
-    const std::uint64_t id = state->next_job++;
-    state->queue.push_back({id, folder, flags});
-    if (state->idle == 0 && state->workers < MAX_WORKERS) {
-        ++state->workers;
-        std::thread([shared = state] {
-            CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    return queue({0, folder, flags, false, {}});
+}
+
+std::uint64_t enumerator_t::name(std::vector<name_request_t> requests) {
+    return queue({0, {}, 0, true, std::move(requests)});
+}
+
+std::uint64_t enumerator_t::queue(job_t job) {
+    const std::lock_guard<std::mutex> hold(state->lock);
+    const std::uint64_t id = job.id = state->next_job++;
+    // On the process's helper threads, which outlive this enumerator while a read hangs.
+    run_in_background(
+        [shared = state, job = std::move(job)]() -> job_done_t {
             {
-                std::unique_lock<std::mutex> hold(shared->lock);
-                for (;;) {
-                    ++shared->idle;
-                    const bool woken = shared->changed.wait_for(
-                        hold, IDLE_END, [&] { return shared->stopping || !shared->queue.empty(); });
-                    --shared->idle;
-                    if (shared->stopping || !woken) break;
-                    const job_t job = std::move(shared->queue.front());
-                    shared->queue.pop_front();
-                    hold.unlock();
-                    folder_read_t read = read_folder(shared->make_desktop().Get(), job);
-                    hold.lock();
-                    if (shared->stopping) break;
-                    shared->done.push_back(std::move(read));
-                    shared->changed.notify_all();
-                    if (shared->window) PostMessageW(shared->window, shared->message, 0, 0);
-                }
-                --shared->workers;
+                const std::lock_guard<std::mutex> hold(shared->lock);
+                if (shared->stopping) return {};
             }
-            CoUninitialize();
-        }).detach();
-    }
-    state->changed.notify_all();
+            folder_read_t read = run_job(shared->make_desktop().Get(), job);
+            const std::lock_guard<std::mutex> hold(shared->lock);
+            if (shared->stopping) return {};
+            shared->done.push_back(std::move(read));
+            shared->changed.notify_all();
+            if (shared->window) PostMessageW(shared->window, shared->message, 0, 0);
+            return {};
+        },
+        nullptr, 0);
     return id;
 }
 

@@ -9,7 +9,9 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -17,7 +19,7 @@
 #include "core/idlist.h"
 #include "ui/tree/enumerator.h"
 #include "ui/tree/tree_node.h"
-#include "win/folder_watch.h"
+#include "win/change_source.h"
 
 // What became of a pin when a tree looked for its folder.
 struct pin_outcome_t {
@@ -113,7 +115,13 @@ private:
     struct found_t {
         tree_node_t* node = nullptr;
         bool gone = false;
-        bool pending = false; // a folder on the way is still being read
+        bool pending = false; // a folder on the way is still being read, or named
+        bool naming = false;  // names asked of the background readers are not back yet
+    };
+    // A name a background reader gave (none: the folder has none), and when.
+    struct name_t {
+        std::optional<std::wstring> name;
+        ULONGLONG at = 0;
     };
     // How the name pass takes the list's spelling of the folders it finds: not at all,
     // always, or where no pin lies at or below the folder (a navigation's).
@@ -131,15 +139,24 @@ private:
     tree_node_t root_;
     Microsoft::WRL::ComPtr<IShellFolder> desktop_sf;
     std::unique_ptr<enumerator_t> enumerator;
-    std::unique_ptr<folder_watch_t> watch;
+    change_source_t changes; // none for a namespace of another than the system
     std::vector<byte_list> pending_pins_;
     std::set<std::uint64_t> changed_folders; // read again when the burst is over
     std::set<std::uint64_t> renamed_ids;     // named anew by a rename seen
     task_idlist pending_show;                // a folder to mark once the way to it is read
+    std::set<std::uint64_t> read_for_show;   // folders read on the way to it meanwhile
     task_idlist follow;                      // where the browser goes after a change seen
-    // While pins are put in place: the last parent bound to name them.
-    const tree_node_t* graft_parent = nullptr;
-    Microsoft::WRL::ComPtr<IShellFolder> graft_folder;
+    // Pins a read moved (from, to) or took away (to empty), told from the queue.
+    std::vector<std::pair<byte_list, byte_list>> pin_reports;
+    // Names asked of the background readers: those they gave, by what was asked; the jobs
+    // under way with what they ask; the pins put in place once they come.
+    std::map<byte_list, name_t> names;
+    std::map<std::uint64_t, std::vector<name_request_t>> naming_jobs;
+    std::vector<byte_list> awaiting_names;
+
+    // Longer than this, a read or a naming goes on in the background and the tree does
+    // without it meanwhile.
+    static constexpr DWORD AT_ONCE_MS = 50;
 
     // The model's own node, from one it handed out.
     static tree_node_t* own(const tree_node_t* node) { return const_cast<tree_node_t*>(node); }
@@ -147,13 +164,27 @@ private:
     // The rows and the watches follow what changed.
     void changed();
 
+    // Marks the folder shown, or notes it as pending while the way to it is read.
+    void show(const ITEMIDLIST* list);
     found_t find_by_ids(const ITEMIDLIST* list);
     found_t find_by_names(const ITEMIDLIST* list, adopt_t adopt);
     found_t find_below(tree_node_t* parent, const ITEMIDLIST* rest, bool read);
     found_t pin_path(const ITEMIDLIST* list, bool adopt);
-    tree_node_t* graft(const ITEMIDLIST* list);
+    // A pin's folder put in place from the pin's own list, named as the background readers
+    // named it; none where the way goes through a folder read (it is looked for instead).
+    found_t graft(const ITEMIDLIST* list);
+    // The names grafting the pin needs.
+    void graft_requests(const ITEMIDLIST* list, std::vector<name_request_t>& wanted);
+    pin_outcome_t place_pin(const byte_list& pin);
+    void place_awaited_pins();
     tree_node_t* known_node(const ITEMIDLIST* list);
     void resolve_pending_pins(tree_node_t* opened);
+
+    // A name known and recent, or null; whether all are, those missing asked for and
+    // waited for a moment; the names a job gave, kept (false: not a naming job).
+    const name_t* known_name(const name_request_t& request) const;
+    bool names_known(std::vector<name_request_t> requests);
+    bool take_names(folder_read_t named);
 
     read_t read_children(tree_node_t* node);
     read_t ensure_read(tree_node_t* node);
@@ -166,4 +197,5 @@ private:
     // Reports the pins moved and follows the folder shown where their lists changed.
     void respelled(const spelling_t& before);
     void follow_to(const byte_list& list);
+    void report_pin(byte_list from, byte_list to);
 };

@@ -9,11 +9,11 @@
 
 namespace {
 
-// Longer than this, a read goes on in the background and the row shows it.
-constexpr DWORD READ_AT_ONCE_MS = 50;
 // Changes that come in a burst are read once, this long after the last.
 constexpr UINT CHANGES_SETTLE_MS = 100;
 constexpr UINT_PTR CHANGES_TIMER = 1;
+// The folders watched at most: those whose children show, then others read lately.
+constexpr std::size_t MAX_WATCHED = 63;
 // How long what is known of a folder that cannot be watched counts as current.
 constexpr ULONGLONG VIRTUAL_FRESH_MS = 5000;
 
@@ -60,7 +60,7 @@ tree_model_t::read_t tree_model_t::read_children(tree_node_t* node) {
     const byte_list folder = list_of(node);
     if (folder.empty()) return read_t::failed;
     node->reading = enumerator->start(folder, enumeration_flags());
-    if (auto read = enumerator->wait(node->reading, READ_AT_ONCE_MS)) {
+    if (auto read = enumerator->wait(node->reading, AT_ONCE_MS)) {
         apply_read(node, std::move(*read));
         return node->unreadable ? read_t::failed : read_t::done;
     }
@@ -74,8 +74,10 @@ tree_model_t::read_t tree_model_t::ensure_read(tree_node_t* node) {
         // Watched, it is known to be as it is. A virtual folder (the computer, the
         // network) cannot be watched: read again when what is known of it is not recent.
         if (watched(node)) return read_t::done;
-        if (GetTickCount64() - node->read_at < VIRTUAL_FRESH_MS &&
-            !is_file_system_folder(desktop_sf.Get(), node))
+        // Read on the way to a folder the browser shows: the way is looked for again with
+        // what came back, not read anew (a slow share would never be done).
+        if (read_for_show.count(node->id)) return read_t::done;
+        if (GetTickCount64() - node->read_at < VIRTUAL_FRESH_MS && !node->file_system)
             return read_t::done;
     }
     return read_children(node);
@@ -101,7 +103,12 @@ bool tree_model_t::wants_children(const tree_node_t* node) const {
 }
 
 void tree_model_t::reads_done() {
+    bool named = false;
     for (folder_read_t& read : enumerator->take_done()) {
+        if (naming_jobs.count(read.job)) {
+            named = take_names(std::move(read)) || named;
+            continue;
+        }
         std::vector<tree_node_t*> nodes;
         root_.collect(nodes);
         const auto at = std::find_if(nodes.begin(), nodes.end(),
@@ -113,12 +120,14 @@ void tree_model_t::reads_done() {
             node->reading = 0;
             continue;
         }
+        if (pending_show) read_for_show.insert(node->id);
         apply_read(node, std::move(read));
     }
+    if (named) place_awaited_pins();
     // A folder the browser showed while the way to it was being read.
     if (pending_show) {
         const task_idlist target = std::move(pending_show);
-        show_folder(target.get());
+        show(target.get());
     } else {
         changed();
     }
@@ -154,7 +163,20 @@ void tree_model_t::follow_to(const byte_list& list) {
     if (follow) PostMessageW(window, WM_TREE_FOLLOW, 0, 0);
 }
 
+void tree_model_t::report_pin(byte_list from, byte_list to) {
+    // A read may come back inside a call of the host's (a pin set in another window reads
+    // the way to it): told then, the host would set pins here again under that call, which
+    // goes on with a list they made stale.
+    pin_reports.emplace_back(std::move(from), std::move(to));
+    PostMessageW(window, WM_TREE_FOLLOW, 0, 0);
+}
+
 void tree_model_t::follow_now() {
+    for (const auto& [from, to] : std::exchange(pin_reports, {}))
+        if (to.empty())
+            host.pin_changed(as_idlist(from), false);
+        else
+            host.pin_moved(as_idlist(from), as_idlist(to));
     if (const task_idlist target = std::move(follow)) host.follow(target.get());
 }
 
@@ -166,6 +188,7 @@ void tree_model_t::apply_read(tree_node_t* node, folder_read_t read) {
         return;
     }
     node->unreadable = false;
+    node->file_system = read.file_system;
 
     // What the change may move or take away below the node: pins and the current folder.
     spelling_t before = spelling_below(node, false);
@@ -177,7 +200,7 @@ void tree_model_t::apply_read(tree_node_t* node, folder_read_t read) {
 
     std::vector<tree_node_t*> gone;
     for (const auto& subtree : merged.gone) subtree->collect(gone);
-    const bool read_for_good = is_file_system_folder(desktop_sf.Get(), node);
+    const bool read_for_good = node->file_system;
     for (auto& [pinned, old_list] : before.pins) {
         // A twin folded into its namesake: the pin is the namesake's now.
         if (tree_node_t* into = merged.folded_into(pinned)) pinned = into;
@@ -185,11 +208,11 @@ void tree_model_t::apply_read(tree_node_t* node, folder_read_t read) {
             // Gone from a folder that lists all it holds: the pin goes too. Missing from
             // one that lists what is reachable (the computer's drives): kept for later.
             if (read_for_good)
-                host.pin_changed(as_idlist(old_list), false);
+                report_pin(old_list, {});
             else
                 pending_pins_.push_back(old_list);
         } else if (const byte_list now = list_of(pinned); now != old_list) {
-            host.pin_moved(as_idlist(old_list), as_idlist(now));
+            report_pin(old_list, now);
         }
     }
     if (tree_node_t* current = before.current) {
@@ -214,18 +237,18 @@ void tree_model_t::apply_read(tree_node_t* node, folder_read_t read) {
 }
 
 void tree_model_t::update_watches() {
-    if (!watch) return;
+    if (!changes.watch_only) return;
     std::vector<tree_node_t*> all_nodes;
     root_.collect(all_nodes);
     // First the folders whose children show: the way to the current folder, open ones,
     // and the folders that hold the pins. Then, while the bound allows, other folders
     // read lately: known and watched, a navigation back through them reads nothing.
-    std::vector<std::pair<std::uint64_t, std::wstring>> folders;
+    std::vector<watched_folder_t> folders;
     std::set<std::uint64_t> taken;
     const auto add = [&](tree_node_t* node) {
-        if (folders.size() >= folder_watch_t::MAX_WATCHES || !taken.insert(node->id).second) return;
+        if (folders.size() >= MAX_WATCHED || !taken.insert(node->id).second) return;
         if (const std::wstring& path = file_system_path(node); !path.empty())
-            folders.emplace_back(node->id, path);
+            folders.push_back({node->id, path, list_of(node)});
     };
     for (tree_node_t* node : all_nodes)
         if (node->current)
@@ -240,12 +263,12 @@ void tree_model_t::update_watches() {
     std::sort(read.begin(), read.end(),
               [](const tree_node_t* a, const tree_node_t* b) { return a->read_at > b->read_at; });
     for (tree_node_t* node : read) add(node);
-    watch->watch_only(folders);
+    changes.watch_only(folders);
 }
 
 void tree_model_t::folders_changed() {
-    if (!watch) return;
-    for (const folder_change_t& change : watch->take_changes()) {
+    if (!changes.take_changes) return;
+    for (const folder_change_t& change : changes.take_changes()) {
         tree_node_t* folder = find_node(change.key);
         if (!folder) continue;
         // A renamed subfolder takes its new name at once, so that the read that follows

@@ -108,13 +108,10 @@ ComPtr<IShellFolder> bind_node(IShellFolder* desktop_sf, const tree_node_t* node
     return folder;
 }
 
-bool is_file_system_folder(IShellFolder* desktop_sf, const tree_node_t* node) {
-    if (!node->parent) return true;
-    const ComPtr<IShellFolder> parent = bind_node(desktop_sf, node->parent);
-    const ITEMIDLIST* item = node->pidl.get();
-    SFGAOF attributes = SFGAO_FILESYSTEM;
-    return parent && SUCCEEDED(parent->GetAttributesOf(1, &item, &attributes)) &&
-           (attributes & SFGAO_FILESYSTEM);
+tree_node_t* child_with_item(tree_node_t* node, const ITEMIDLIST* item) {
+    tree_node_t* child = node->first_child.get();
+    while (child && !idlist_item_equal(child->pidl.get(), item)) child = child->next_sibling.get();
+    return child;
 }
 
 const std::wstring& file_system_path(tree_node_t* node) {
@@ -135,14 +132,20 @@ std::optional<std::vector<child_item_t>> enumerate_children(IShellFolder* folder
     ComPtr<IEnumIDList> items;
     if (FAILED(folder->EnumObjects(nullptr, flags, &items)) || !items) return std::nullopt;
     std::vector<child_item_t> fresh;
-    for (ITEMIDLIST* item = nullptr; items->Next(1, &item, nullptr) == S_OK && item;
-         item = nullptr) {
-        child_item_t child{task_idlist(item), nullptr};
-        if (with_names) child.name = display_name_of(folder, item);
+    for (;;) {
+        ITEMIDLIST* next_item = nullptr;
+        const HRESULT next = items->Next(1, &next_item, nullptr);
+        task_idlist item(next_item);
+        // S_FALSE is the end; an error is a listing cut short (a share that dropped), which
+        // must not read as whole, or what it did not reach would seem gone.
+        if (FAILED(next)) return std::nullopt;
+        if (next != S_OK || !item) break;
+        child_item_t child{std::move(item), nullptr};
+        const ITEMIDLIST* one[] = {child.item.get()};
+        if (with_names) child.name = display_name_of(folder, one[0]);
         if (flags & SHCONTF_INCLUDEHIDDEN) {
             SFGAOF attributes = SFGAO_HIDDEN;
-            const ITEMIDLIST* items[] = {item};
-            child.hidden = SUCCEEDED(folder->GetAttributesOf(1, items, &attributes)) &&
+            child.hidden = SUCCEEDED(folder->GetAttributesOf(1, one, &attributes)) &&
                            (attributes & SFGAO_HIDDEN);
         }
         fresh.push_back(std::move(child));

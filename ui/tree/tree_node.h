@@ -39,6 +39,9 @@ struct tree_node_t {
     bool children_read = false;
     std::uint64_t reading = 0;
     bool unreadable = false;
+    // One of the file system's folders, whose listing is the whole truth about what is in
+    // it, as its last read found (a virtual folder lists only what is reachable now).
+    bool file_system = false;
 
     tree_node_t();
     ~tree_node_t();
@@ -65,10 +68,8 @@ task_string name_copy(const std::wstring& name);
 // when it cannot be bound.
 Microsoft::WRL::ComPtr<IShellFolder> bind_node(IShellFolder* desktop_sf, const tree_node_t* node);
 
-// Whether the node's folder is one of the file system's, whose listing is the whole truth
-// about what is in it; a virtual folder (the computer, the network) lists only what is
-// reachable at the moment. The desktop counts as the file system's.
-bool is_file_system_folder(IShellFolder* desktop_sf, const tree_node_t* node);
+// The node's child whose item is `item`'s first, by bytes; null when none is.
+tree_node_t* child_with_item(tree_node_t* node, const ITEMIDLIST* item);
 
 // The folder's path in the file system, empty for a virtual one; asked of the shell once
 // per node, as it is not cheap on deep lists.
@@ -82,7 +83,7 @@ struct child_item_t {
 };
 
 // A bound folder's child folders in the folder's order; empty when the enumeration cannot
-// start. With `with_names`, each item's name is asked for too.
+// start or breaks off before its end. With `with_names`, each item's name is asked for too.
 std::optional<std::vector<child_item_t>> enumerate_children(IShellFolder* folder, SHCONTF flags,
                                                             bool with_names);
 

@@ -1,5 +1,5 @@
-// The tree's shell part: a folder's own menu under the tree's items, renaming in place,
-// files dropped onto a row.
+// The tree's shell part: a folder's own menu under the tree's items, renaming in place, and
+// the tree's drop target (the drop itself is tree_drop.cpp's).
 #include <windows.h>
 #include <commctrl.h>
 #include <shellapi.h>
@@ -17,8 +17,6 @@ namespace {
 
 enum : UINT { OPEN_IN_NEW_WINDOW = 1, TOGGLE_PIN, FIRST_SHELL_COMMAND = 0x100 };
 constexpr UINT LAST_SHELL_COMMAND = 0x7FFF;
-// A collapsed row the pointer rests on while dragging opens after this long.
-constexpr ULONGLONG OPEN_ON_HOVER_MS = 1000;
 
 // The shell's own object of a folder's row: from its parent, as the shell's views ask.
 template <class T>
@@ -29,24 +27,6 @@ ComPtr<T> ui_object_of(const tree_model_t& model, HWND owner, const tree_node_t*
     const ITEMIDLIST* item = node->pidl.get();
     if (parent) parent->GetUIObjectOf(owner, 1, &item, __uuidof(T), nullptr, &object);
     return object;
-}
-
-// The dropped files' paths, each ended by a zero and the whole by another, as the file
-// operations take them; empty when the data names no files.
-std::wstring dropped_files(IDataObject* data) {
-    FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-    STGMEDIUM medium{};
-    std::wstring files;
-    if (!data || FAILED(data->GetData(&format, &medium))) return files;
-    const auto drop = static_cast<HDROP>(medium.hGlobal);
-    for (UINT i = 0, n = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0); i < n; ++i) {
-        std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
-        path.resize(DragQueryFileW(drop, i, path.data(), UINT(path.size())));
-        files += path + L'\0';
-    }
-    ReleaseStgMedium(&medium);
-    if (!files.empty()) files += L'\0';
-    return files;
 }
 
 } // namespace
@@ -92,11 +72,12 @@ tree_shell_t::tree_shell_t(HWND pane_window, HFONT ui_font, tree_model_t& folder
 }
 
 tree_shell_t::~tree_shell_t() {
-    revoke_drop_target();
+    window_gone();
     if (rename_box && IsWindow(rename_box)) RemoveWindowSubclass(rename_box, rename_box_proc, 1);
 }
 
-void tree_shell_t::revoke_drop_target() {
+void tree_shell_t::window_gone() {
+    *alive = false;
     if (!drop_target) return;
     RevokeDragDrop(pane);
     static_cast<tree_drop_target_t*>(drop_target.Get())->disconnect();
@@ -107,7 +88,7 @@ void tree_shell_t::revoke_drop_target() {
 
 void tree_shell_t::context_menu(const tree_node_t* node, POINT at) {
     const HWND owner = GetAncestor(pane, GA_ROOT);
-    const std::uint64_t id = node->id;
+    const row_guard_t row = guard(node->id);
     const ComPtr<IContextMenu> shell_menu = ui_object_of<IContextMenu>(model, owner, node);
     const HMENU popup = CreatePopupMenu();
     if (shell_menu) {
@@ -126,12 +107,11 @@ void tree_shell_t::context_menu(const tree_node_t* node, POINT at) {
     SetForegroundWindow(owner);
     const UINT chosen =
         TrackPopupMenuEx(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, at.x, at.y, pane, nullptr);
+    DestroyMenu(popup);
+    if (row.pane_gone()) return;
     menu2.Reset();
     menu3.Reset();
-    DestroyMenu(popup);
-
-    // The tree may have changed while the menu was up: the row is found again.
-    node = model.node_by_id(id);
+    node = row.row();
     if (!node || chosen == 0) return;
     if (chosen == OPEN_IN_NEW_WINDOW) {
         if (const task_idlist list = node->absolute_pidl()) host.open_window_on(list.get());
@@ -153,7 +133,7 @@ void tree_shell_t::context_menu(const tree_node_t* node, POINT at) {
         invoke.nShow = SW_SHOWNORMAL;
         invoke.ptInvoke = at;
         shell_menu->InvokeCommand(reinterpret_cast<CMINVOKECOMMANDINFO*>(&invoke));
-        if (const tree_node_t* again = model.node_by_id(id)) model.verb_done(again);
+        if (const tree_node_t* again = row.row()) model.verb_done(again);
     }
 }
 
@@ -268,19 +248,22 @@ void tree_shell_t::end_rename(bool keep) {
     const std::uint64_t id = std::exchange(renaming, 0);
     ShowWindow(rename_box, SW_HIDE);
     SetFocus(pane);
-    const tree_node_t* node = model.node_by_id(id);
+    const row_guard_t row = guard(id);
+    const tree_node_t* node = row.row();
     if (!keep || !node || name.empty() || (node->name && name == node->name.get())) return;
     const ComPtr<IShellFolder> parent = model.bind(node->parent);
     ITEMIDLIST* new_item = nullptr;
-    if (!parent || FAILED(parent->SetNameOf(GetAncestor(pane, GA_ROOT), node->pidl.get(),
-                                            name.c_str(), SHGDN_INFOLDER, &new_item))) {
+    const HRESULT renamed = parent ? parent->SetNameOf(GetAncestor(pane, GA_ROOT), node->pidl.get(),
+                                                       name.c_str(), SHGDN_INFOLDER, &new_item)
+                                   : E_FAIL;
+    task_idlist item(new_item);
+    if (FAILED(renamed)) {
         MessageBeep(MB_ICONWARNING);
         return;
     }
-    model.renamed(node, task_idlist(new_item), name);
+    // A read that came meanwhile has seen the folder under its new name already.
+    if ((node = row.row())) model.renamed(node, std::move(item), name);
 }
-
-// ---- Files dropped onto a row.
 
 LRESULT CALLBACK tree_shell_t::rename_box_proc(HWND box, UINT message, WPARAM wparam, LPARAM lparam,
                                                UINT_PTR, DWORD_PTR self) {
@@ -291,90 +274,10 @@ LRESULT CALLBACK tree_shell_t::rename_box_proc(HWND box, UINT message, WPARAM wp
     }
     if (message == WM_CHAR && (wparam == L'\r' || wparam == 27)) return 0;
     if (message == WM_CHAR) shell->unsay_refused();
-    if (message == WM_KILLFOCUS) shell->end_rename(true);
+    if (message == WM_KILLFOCUS) {
+        shell->end_rename(true);
+        // The pane and this box may have gone with the window while the rename ran.
+        if (!IsWindow(box)) return 0;
+    }
     return DefSubclassProc(box, message, wparam, lparam);
-}
-
-void tree_shell_t::drag_over(IDataObject* data, DWORD keys, POINT at, DWORD* effect) {
-    // Resting near an edge scrolls, a row at a time.
-    RECT client;
-    GetClientRect(pane, &client);
-    POINT p = at;
-    ScreenToClient(pane, &p);
-    const ULONGLONG now = GetTickCount64();
-    const int half_row = host.row_height() / 2;
-    if (now - drag_scrolled_at > 100 && (p.y < half_row || p.y > client.bottom - half_row)) {
-        drag_scrolled_at = now;
-        host.scroll_by(p.y < half_row ? -1 : 1);
-    }
-
-    const tree_node_t* row = host.row_at(at);
-    const std::uint64_t id = row ? row->id : 0;
-    const POINTL point{at.x, at.y};
-    const DWORD allowed = *effect;
-    if (id != drop_row_) {
-        if (drop_folder) drop_folder->DragLeave();
-        drop_folder.Reset();
-        drop_row_ = id;
-        drop_row_since = now;
-        // The folder's own target, the one its view uses: it moves, copies or links as the
-        // keys say.
-        if (const ComPtr<IShellFolder> folder = row ? model.bind(row) : nullptr)
-            folder->CreateViewObject(GetAncestor(pane, GA_ROOT), IID_PPV_ARGS(&drop_folder));
-        if (drop_folder && FAILED(drop_folder->DragEnter(data, keys, point, effect)))
-            drop_folder.Reset();
-        host.repaint();
-    } else if (drop_folder) {
-        drop_folder->DragOver(keys, point, effect);
-    }
-    if (!drop_folder) *effect = DROPEFFECT_NONE;
-    *effect &= allowed;
-    if (row && !row->expanded && now - drop_row_since > OPEN_ON_HOVER_MS) {
-        host.expand(row);
-        drop_row_since = now;
-    }
-}
-
-void tree_shell_t::drag_leave() {
-    if (drop_folder) drop_folder->DragLeave();
-    drop_folder.Reset();
-    drop_row_ = 0;
-    host.repaint();
-}
-
-void tree_shell_t::drop(IDataObject* data, DWORD keys, POINT at, DWORD* effect) {
-    const DWORD allowed = *effect;
-    drag_over(data, keys, at, effect);
-    const ComPtr<IDropTarget> folder = std::move(drop_folder);
-    const std::uint64_t id = std::exchange(drop_row_, 0);
-    if (!folder) {
-        *effect = DROPEFFECT_NONE;
-        return host.repaint();
-    }
-    const tree_node_t* row = model.node_by_id(id);
-    const std::wstring into = row ? model.path_of(row) : std::wstring();
-    const std::wstring files = dropped_files(data);
-    const DWORD chosen = *effect; // what the folder's own target said to the keys
-    if (!into.empty() && !files.empty() && (chosen & (DROPEFFECT_MOVE | DROPEFFECT_COPY))) {
-        // Into a folder of the file system the files are moved or copied here, as its own
-        // target chose: some systems' folder targets take a drag and do nothing at the drop.
-        folder->DragLeave();
-        const std::wstring to = into + L'\0';
-        SHFILEOPSTRUCTW operation{};
-        operation.hwnd = GetAncestor(pane, GA_ROOT);
-        operation.wFunc = chosen & DROPEFFECT_MOVE ? FO_MOVE : FO_COPY;
-        operation.pFrom = files.c_str();
-        operation.pTo = to.c_str();
-        operation.fFlags = FOF_ALLOWUNDO;
-        *effect = SHFileOperationW(&operation) == 0 && !operation.fAnyOperationsAborted
-                      ? chosen & (DROPEFFECT_MOVE | DROPEFFECT_COPY)
-                      : DROPEFFECT_NONE;
-    } else {
-        *effect = allowed;
-        folder->Drop(data, keys, POINTL{at.x, at.y}, effect);
-    }
-    if ((row = model.node_by_id(id)))
-        model.contents_changed(row);
-    else
-        host.repaint();
 }

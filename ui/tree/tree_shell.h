@@ -7,8 +7,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "ui/tree/tree_model.h"
+
+// Posted to the pane: files dropped that the tree moves or copies itself.
+constexpr UINT WM_TREE_DROP = WM_APP + 4;
 
 // What the shell part asks of the pane's rows.
 struct tree_shell_host_t {
@@ -27,6 +33,20 @@ struct tree_shell_host_t {
     std::function<void()> repaint;
     // A new window on a folder (the menu's first item).
     std::function<void(const ITEMIDLIST* folder)> open_window_on;
+};
+
+// A row's folder across a call that runs a message loop (a menu, a verb's dialog, a
+// rename's, a drop's): while it runs, the window may be closed (freeing the pane) and reads
+// may merge (freeing nodes). Taken before the call, asked after it; nothing else of the
+// pane is touched until it says the pane is still there.
+struct row_guard_t {
+    std::shared_ptr<const bool> pane_alive; // cleared as the pane's window goes
+    const tree_model_t* model;
+    std::uint64_t id;
+
+    bool pane_gone() const { return !*pane_alive; }
+    // The row's node found again; null when the pane or the folder's node went.
+    const tree_node_t* row() const { return *pane_alive ? model->node_by_id(id) : nullptr; }
 };
 
 class tree_shell_t {
@@ -54,9 +74,11 @@ public:
     void drop(IDataObject* data, DWORD keys, POINT at, DWORD* effect);
     // The row files would be dropped into (its node's id), 0 for none.
     std::uint64_t drop_row() const { return drop_row_; }
+    // The drops the tree makes itself, once their drop calls have returned (WM_TREE_DROP).
+    void run_drops();
 
-    // The pane's window goes: no more drops.
-    void revoke_drop_target();
+    // The pane's window goes: no more drops, and calls under way find the pane gone.
+    void window_gone();
 
 private:
     HWND pane;
@@ -73,6 +95,17 @@ private:
     Microsoft::WRL::ComPtr<IDropTarget> drop_folder; // the folder's under the pointer
     std::uint64_t drop_row_ = 0;
     ULONGLONG drop_row_since = 0, drag_scrolled_at = 0;
+    // Files to move or copy into a row's folder (its node's id).
+    struct drop_t {
+        std::vector<std::wstring> files;
+        std::wstring into;
+        bool move;
+        std::uint64_t row;
+    };
+    std::vector<drop_t> drops;
+    std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+
+    row_guard_t guard(std::uint64_t id) const { return {alive, &model, id}; }
 
     void say_refused(const wchar_t* why);
     void unsay_refused();

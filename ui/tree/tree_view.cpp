@@ -132,8 +132,11 @@ LRESULT tree_view_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
         // The rename box.
         if (const LRESULT brush = box.answer(reinterpret_cast<HDC>(wparam))) return brush;
         break;
+    case WM_TREE_DROP:
+        if (shell_part) shell_part->run_drops();
+        return 0;
     case WM_DESTROY:
-        if (shell_part) shell_part->revoke_drop_target();
+        if (shell_part) shell_part->window_gone();
         break;
     }
     if (folders && folders->on_message(message, wparam)) return 0;

@@ -367,6 +367,50 @@ TEST_F(TreeViewTest, ANameTheFileSystemRefusesKeepsTheBoxOpenSayingWhy) {
     EXPECT_FALSE(IsWindowVisible(box));
 }
 
+TEST_F(TreeViewTest, ARenameOutlivedByNeitherItsRowNorItsPaneEndsWithoutTouchingThem) {
+    click(5, 10);
+    const auto rename = [&](fake_folder_t* folder, const wchar_t* to) {
+        tree_shell_t& part = tree->shell();
+        part.start_rename(node(folder));
+        SetWindowTextW(FindWindowExW(tree->handle, nullptr, L"EDIT", nullptr), to);
+        part.end_rename(true);
+    };
+    // The rename's dialog lets a read in, which knows nothing of a rename: the folder's
+    // node goes and another comes under the new name.
+    shell.root->while_renaming = [&] {
+        folders().refresh_shown();
+        settle();
+    };
+    rename(c, L"renamed");
+    EXPECT_EQ(c->name, L"renamed");
+    EXPECT_EQ(names(tree->listed()), (names_t{L"Desktop", L"A", L"B", L"renamed"}));
+
+    // The window closed from the dialog's loop (the taskbar, a log-off).
+    shell.root->while_renaming = [&] { pane.reset(); };
+    rename(a, L"gone with the window");
+    EXPECT_EQ(pane, nullptr);
+    EXPECT_EQ(a->name, L"gone with the window");
+}
+
+// The window closed while a row's menu is up: from a timer the menu's loop runs.
+std::unique_ptr<tree_view_t>* closed_under_menu = nullptr;
+
+void CALLBACK close_under_menu(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    closed_under_menu->reset();
+    EndMenu();
+}
+
+TEST_F(TreeViewTest, AWindowClosedWhileARowsMenuIsUpLeavesTheMenuNothingToTouch) {
+    click(5, 10);
+    closed_under_menu = &pane;
+    SetTimer(nullptr, 0, 200, close_under_menu);
+    POINT at{40, 30};
+    ClientToScreen(tree->handle, &at);
+    tree->shell().context_menu(node(a), at);
+    EXPECT_EQ(pane, nullptr);
+}
+
 TEST_F(TreeViewTest, APinOutOfReachIsKeptUntilItComesBackAGoneOneGoesWhenItsFolderIsRead) {
     fake_folder_t* drives = shell.root->add(L"Drives");
     drives->virtual_folder = true; // lists only the drives that are there
@@ -467,6 +511,34 @@ TEST_F(TreeViewTest, AFolderThatCannotBeReadStillExpands) {
     click(15, 50);
     click(15, 50);
     EXPECT_FALSE(node(b)->unreadable);
+}
+
+TEST_F(TreeViewTest, AListingBrokenOffPartWayKeepsTheRowsAndPinsItDidNotReach) {
+    b->add(L"B4");
+    fake_folder_t* b5 = b->add(L"B5");
+    click(5, 10);
+    click_glyph(node(b));
+    folders().toggle_pin(node(b5));
+    home.pins_changed.clear();
+    const names_t rows = names(tree->listed());
+    ASSERT_EQ(rows, (names_t{L"Desktop", L"A", L"B", L"B1", L"B4", L"B5", L"C"}));
+
+    // The share drops after the first item: what it did not say is not gone.
+    b->fail_after = 1;
+    folders().refresh_shown();
+    settle();
+    EXPECT_EQ(names(tree->listed()), rows);
+    EXPECT_TRUE(node(b5)->pinned);
+    EXPECT_TRUE(home.pins_changed.empty()) << "no pin lost";
+    EXPECT_TRUE(node(b)->unreadable) << "shown as a folder that could not be read";
+
+    // Read again once the share answers.
+    b->fail_after = -1;
+    b->remove(L"B4");
+    folders().refresh_shown();
+    settle();
+    EXPECT_FALSE(node(b)->unreadable);
+    EXPECT_EQ(names(tree->listed()), (names_t{L"Desktop", L"A", L"B", L"B1", L"B5", L"C"}));
 }
 
 TEST_F(TreeViewTest, CollapsingKeepsPinnedAndCurrentDescendantsListed) {
@@ -662,6 +734,50 @@ TEST_F(TreeViewTest, ASlowFolderNeverHoldsTheWindowAndLandsWhereItBelongsUnlessC
     ASSERT_TRUE(pump_until([&] { return !node(b)->reading && !node(c)->reading; }, 15000));
     EXPECT_EQ(names(tree->listed()), (names_t{L"Desktop", L"A", L"B", L"B1", L"C"}));
     EXPECT_EQ(node(c)->first_child, nullptr) << "a folder closed meanwhile takes nothing";
+}
+
+TEST_F(TreeViewTest, AShareThatAnswersLateIsWaitedForOnlyOffTheWindowsThread) {
+    fake_folder_t* share = shell.root->add(L"Share");
+    fake_folder_t* x = share->add(L"X");
+    fake_folder_t* y = x->add(L"Y");
+    y->add(L"Z");
+    share->slow_ms = 300;
+    const auto answers = [&] {
+        constexpr UINT PROBE = WM_USER + 78;
+        PostMessageW(home.parent, PROBE, 0, 0);
+        MSG msg;
+        return pump_until(
+            [&] { return !PeekMessageW(&msg, home.parent, PROBE, PROBE, PM_NOREMOVE); }, 1000);
+    };
+
+    // A start with a pin there: the pin waits for its names, the window does not.
+    const std::vector<pin_outcome_t> outcomes = folders().load_expanded({absolute_list(y)});
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_TRUE(outcomes[0].unreachable) << "out of reach until named";
+    EXPECT_EQ(pinned_names(), names_t{}) << "returned before the share answered";
+    EXPECT_TRUE(answers());
+    EXPECT_TRUE(pump_until([&] { return pinned_names() == names_t{L"Y"}; }, 10000));
+    EXPECT_TRUE(home.pins_changed.empty());
+    EXPECT_TRUE(home.pins_moved.empty());
+
+    // Opened folder by folder, and shown as the browser spells it: every read and name
+    // on the way comes from the background.
+    const auto open = [&](const tree_node_t* n) {
+        click_glyph(n);
+        EXPECT_TRUE(answers());
+        pump_until([&] { return !n->reading; }, 10000);
+    };
+    click(5, 10);
+    open(node(share));
+    open(node(x));
+    open(node(y));
+    EXPECT_EQ(names(tree->listed()),
+              (names_t{L"Desktop", L"A", L"B", L"C", L"Share", L"X", L"Y", L"Z"}));
+    x->add_alias(item("X as the browser has it"));
+    show(make_list({share->id, item("X as the browser has it"), y->id}));
+    EXPECT_TRUE(answers());
+    EXPECT_TRUE(pump_until([&] { return current_names() == names_t{L"Y"}; }, 20000));
+    EXPECT_EQ(shell.calls->slow_on_window_thread, 0) << "the window waited for the share";
 }
 
 TEST_F(TreeViewTest, InsideAHiddenFolderTheRowsOnTheWayShowWhateverTheSetting) {
