@@ -146,4 +146,72 @@ TEST_F(TreeModelTest, AFolderRenamedByOneOfItsVerbsKeepsItsPinAndTheBrowserFollo
     RemoveDirectoryW(L"C:\\zverb");
 }
 
+// Two windows' trees and the process's pins between them, kept as the windows keep them:
+// what one tree pins or respells is set in the other.
+TEST(TreeModelPins, AFolderRespelledWhileAPinIsSetFromAnotherWindowLeavesBothWithTheSamePins) {
+    fake_shell_t shell;
+    fake_folder_t* p = shell.root->add(L"P");
+    const fake_folder_t* x = p->add(L"X");
+    const fake_folder_t* y = p->add(L"Y");
+    p->add_alias(item("P as saved before"));
+    const byte_list old_x = make_list({item("P as saved before"), x->id});
+    const byte_list old_y = make_list({item("P as saved before"), y->id});
+    std::vector<byte_list> pins{old_x};
+    test_host_t homes[2];
+    std::unique_ptr<tree_model_t> trees[2];
+    const auto forward = [](HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
+                            DWORD_PTR tree) -> LRESULT {
+        if (reinterpret_cast<tree_model_t*>(tree)->on_message(message, wparam)) return 0;
+        return DefSubclassProc(window, message, wparam, lparam);
+    };
+    for (int i = 0; i < 2; ++i) {
+        const std::unique_ptr<tree_model_t>* other = &trees[1 - i];
+        trees[i] = std::make_unique<tree_model_t>(
+            homes[i].parent,
+            tree_model_host_t{[] {},
+                              [&pins, other](const ITEMIDLIST* folder, bool pinned) {
+                                  std::erase(pins, idlist_bytes(folder));
+                                  if (pinned) pins.push_back(idlist_bytes(folder));
+                                  (*other)->set_pin(folder, pinned);
+                              },
+                              [&pins, other](const ITEMIDLIST* from, const ITEMIDLIST* to) {
+                                  std::erase(pins, idlist_bytes(to));
+                                  const auto at =
+                                      std::find(pins.begin(), pins.end(), idlist_bytes(from));
+                                  if (at != pins.end())
+                                      *at = idlist_bytes(to);
+                                  else
+                                      pins.push_back(idlist_bytes(to));
+                                  (*other)->set_pin(from, false);
+                                  (*other)->set_pin(to, true);
+                              },
+                              [](const ITEMIDLIST*) {}});
+        SetWindowSubclass(homes[i].parent, forward, 1, reinterpret_cast<DWORD_PTR>(trees[i].get()));
+        attach_tree(*trees[i], shell);
+        trees[i]->load_expanded(pins);
+    }
+    pump_for(200);
+
+    // The first window pins Y, its parent spelled as it was saved; the second reads the
+    // desktop on the way, which spells that parent anew.
+    trees[0]->set_pin(as_idlist(old_y), true);
+    pins.push_back(old_y);
+    trees[1]->set_pin(as_idlist(old_y), true);
+    pump_for(500);
+
+    ASSERT_EQ(pins.size(), 2u);
+    for (const auto& tree : trees) {
+        std::vector<tree_node_t*> nodes;
+        const_cast<tree_node_t&>(tree->root()).collect(nodes);
+        std::vector<byte_list> shown;
+        for (const tree_node_t* node : nodes)
+            if (node->pinned) shown.push_back(idlist_bytes(node->absolute_pidl().get()));
+        std::sort(shown.begin(), shown.end());
+        std::vector<byte_list> held = pins;
+        std::sort(held.begin(), held.end());
+        EXPECT_EQ(shown, held);
+    }
+    for (auto& home : homes) RemoveWindowSubclass(home.parent, forward, 1);
+}
+
 } // namespace
