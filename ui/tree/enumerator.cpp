@@ -71,6 +71,9 @@ folder_read_t run_job(IShellFolder* desktop, const enumerator_t::job_t& job) {
     if (const auto folder = bind_list(desktop, job.folder))
         read.children = enumerate_children(folder.Get(), job.flags, true);
     read.file_system = read.children && is_file_system_folder(desktop, job.folder);
+    // Its path too, which binds its parent: that may wait on the volume as the read did.
+    wchar_t path[MAX_PATH] = L"";
+    if (read.file_system && SHGetPathFromIDListW(as_idlist(job.folder), path)) read.path = path;
     return read;
 }
 

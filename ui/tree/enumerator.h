@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "core/idlist.h"
@@ -31,6 +32,7 @@ struct folder_read_t {
     std::uint64_t job = 0;
     std::optional<std::vector<child_item_t>> children;
     bool file_system = false;
+    std::wstring path; // a read file-system folder's, found where it was read
     std::vector<task_string> names;
 };
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "ui/tree/tree_model.h"
+#include "win/volume.h"
 
 namespace {
 
@@ -189,6 +190,10 @@ void tree_model_t::apply_read(tree_node_t* node, folder_read_t read) {
     }
     node->unreadable = false;
     node->file_system = read.file_system;
+    if (read.file_system) {
+        node->path = std::move(read.path);
+        node->path_known = true;
+    }
 
     // What the change may move or take away below the node: pins and the current folder.
     spelling_t before = spelling_below(node, false);
@@ -247,6 +252,10 @@ void tree_model_t::update_watches() {
     std::set<std::uint64_t> taken;
     const auto add = [&](tree_node_t* node) {
         if (folders.size() >= MAX_WATCHED || !taken.insert(node->id).second) return;
+        // Finding a path binds the parent, which a share may keep waiting: there, the
+        // read finds it, and the folder is watched once it has been read.
+        if (!node->path_known && on_slow_volume(desktop_sf.Get(), node->absolute_pidl().get()))
+            return;
         if (const std::wstring& path = file_system_path(node); !path.empty())
             folders.push_back({node->id, path, list_of(node)});
     };
