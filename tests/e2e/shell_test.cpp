@@ -28,8 +28,14 @@ int lit_top(HWND menu) {
 // Enter.
 bool choose(HWND menu, int downs) {
     for (int i = 0, was = -1; i < downs; ++i) {
-        press_keys({VK_DOWN});
-        if (!wait_until([&] { return lit_top(menu) > was; }, 5000)) return false;
+        // A Down pressed as the menu comes up may reach the window under it instead: a hand
+        // that sees no light move presses again.
+        bool moved = false;
+        for (int tries = 0; tries < 3 && !moved; ++tries) {
+            press_keys({VK_DOWN});
+            moved = wait_until([&] { return lit_top(menu) > was; }, 1500);
+        }
+        if (!moved) return false;
         was = lit_top(menu);
     }
     press_keys({VK_RETURN});
