@@ -143,6 +143,9 @@ public:
     HRESULT STDMETHODCALLTYPE GetDisplayNameOf(PCUITEMID_CHILD list, SHGDNF flags,
                                                STRRET* out) override {
         if (!out) return E_POINTER;
+        // Parsing names (a volume's, a folder's path) are not ours to give: no folder here
+        // lies on a volume of the system's.
+        if (flags == SHGDN_FORPARSING) return E_FAIL;
         if (flags != SHGDN_NORMAL) ++calls->unexpected;
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(list);
         fake_folder_t* target = !bytes ? folder.get() : walk(folder.get(), bytes);

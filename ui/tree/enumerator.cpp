@@ -71,9 +71,12 @@ folder_read_t run_job(IShellFolder* desktop, const enumerator_t::job_t& job) {
     if (const auto folder = bind_list(desktop, job.folder))
         read.children = enumerate_children(folder.Get(), job.flags, true);
     read.file_system = read.children && is_file_system_folder(desktop, job.folder);
-    // Its path too, which binds its parent: that may wait on the volume as the read did.
-    wchar_t path[MAX_PATH] = L"";
-    if (read.file_system && SHGetPathFromIDListW(as_idlist(job.folder), path)) read.path = path;
+    // Its path too, asked of the desktop the read went through: it binds the parent, which
+    // may wait on the volume as the read did.
+    if (read.file_system)
+        if (const task_string path =
+                display_name_of(desktop, as_idlist(job.folder), SHGDN_FORPARSING))
+            read.path = path.get();
     return read;
 }
 

@@ -4,6 +4,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <map>
 
 #include "ui/tree/tree_model.h"
 #include "win/volume.h"
@@ -250,12 +251,21 @@ void tree_model_t::update_watches() {
     // read lately: known and watched, a navigation back through them reads nothing.
     std::vector<watched_folder_t> folders;
     std::set<std::uint64_t> taken;
+    // A volume is told by the first two items (a drive of the computer, a server of the
+    // network): asked once per such folder.
+    std::map<const tree_node_t*, bool> slow_volumes;
+    const auto on_slow = [&](const tree_node_t* node) {
+        while (node->parent && node->parent->parent && node->parent->parent->parent)
+            node = node->parent;
+        const auto [at, added] = slow_volumes.emplace(node, false);
+        if (added) at->second = on_slow_volume(desktop_sf.Get(), node->absolute_pidl().get());
+        return at->second;
+    };
     const auto add = [&](tree_node_t* node) {
         if (folders.size() >= MAX_WATCHED || !taken.insert(node->id).second) return;
         // Finding a path binds the parent, which a share may keep waiting: there, the
         // read finds it, and the folder is watched once it has been read.
-        if (!node->path_known && on_slow_volume(desktop_sf.Get(), node->absolute_pidl().get()))
-            return;
+        if (!node->path_known && on_slow(node)) return;
         if (const std::wstring& path = file_system_path(node); !path.empty())
             folders.push_back({node->id, path, list_of(node)});
     };
