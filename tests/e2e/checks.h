@@ -31,6 +31,12 @@ inline std::function<bool()> beside(HWND window, int bar) {
     };
 }
 
+// Somewhere in the tree that is no row: the focus goes there and nothing else happens.
+inline bool focus_tree(HWND tree) {
+    return click(tree, 60, client_rect(tree).bottom - 4) &&
+           wait_until([&] { return focus_of(tree) == tree; });
+}
+
 // Folders are told apart by the names they parse from, not by their item IDs, which
 // carry the folder's times and so change whenever something is written into it.
 inline testing::AssertionResult same_folder(const item_list& actual, const item_list& expected) {

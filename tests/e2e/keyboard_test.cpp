@@ -11,12 +11,6 @@ using namespace e2e;
 
 namespace {
 
-// Somewhere in the tree that is no row: the focus goes there and nothing else happens.
-bool focus_tree(HWND tree) {
-    return click(tree, 60, client_rect(tree).bottom - 4) &&
-           wait_until([&] { return focus_of(tree) == tree; });
-}
-
 bool bar_shows(HWND bar, int segments) {
     return wait_until([&] { return arrowhead_count(snapshot_t(bar)) == segments; });
 }

@@ -18,9 +18,7 @@ TEST(PathBox, TheKeysGoBackToThePaneTheyCameFromAndTabAtALeafTypesNoTab) {
     ASSERT_TRUE(window);
     expect_browser_shows(window, windows);
     const panes_t panes = find_panes(window);
-    ASSERT_TRUE(
-        click(panes.tree, 60, client_rect(panes.tree).bottom - 4)); // no row: the focus only
-    ASSERT_TRUE(wait_until([&] { return focus_of(window) == panes.tree; }));
+    ASSERT_TRUE(focus_tree(panes.tree));
 
     // Escape: the box closes and the keys are the tree's again.
     press_keys({VK_CONTROL, 'L'});
