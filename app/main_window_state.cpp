@@ -216,27 +216,20 @@ void main_window_t::restore_pins(const std::vector<byte_list>& saved) {
     for (main_window_t* other : g_session.main_windows) {
         if (other == this) continue;
         for (const byte_list& pin : gone) other->tree->model().set_pin(as_idlist(pin), false);
-        for (const auto& [was, now] : moved) {
-            other->tree->model().set_pin(as_idlist(was), false);
-            other->tree->model().set_pin(as_idlist(now), true);
-        }
+        for (const auto& [was, now] : moved)
+            other->tree->model().move_pin(as_idlist(was), as_idlist(now), true);
     }
 }
 
 void main_window_t::on_pin_moved(const ITEMIDLIST* from, const ITEMIDLIST* to) {
-    const byte_list was = idlist_bytes(from), now = idlist_bytes(to);
-    // In its place in the set, and once.
-    std::erase(g_session.pins.folders, now);
-    const auto at = std::find(g_session.pins.folders.begin(), g_session.pins.folders.end(), was);
-    if (at != g_session.pins.folders.end())
-        *at = now;
-    else
-        g_session.pins.folders.push_back(now);
-    for (main_window_t* other : g_session.main_windows)
-        if (other != this) {
-            other->tree->model().set_pin(from, false);
-            other->tree->model().set_pin(to, true);
-        }
+    std::vector<byte_list>& pins = g_session.pins.folders;
+    const byte_list now = idlist_bytes(to);
+    respell_pins(pins, idlist_bytes(from), now);
+    // Not pinned when the news was overtaken: the folder was unpinned meanwhile, or
+    // another window respelled it since and every window took that spelling.
+    const bool pinned = std::find(pins.begin(), pins.end(), now) != pins.end();
+    for (main_window_t* window : g_session.main_windows)
+        window->tree->model().move_pin(from, to, pinned);
     save_settings();
 }
 

@@ -1,5 +1,6 @@
 #include "core/idlist.h"
 
+#include <algorithm>
 #include <cstring>
 
 std::uint16_t idlist_read_u16(const void* p) {
@@ -48,4 +49,25 @@ std::optional<std::size_t> idlist_checked_length(const void* bytes, std::size_t 
 byte_list idlist_bytes(const void* list) {
     const auto* p = static_cast<const std::uint8_t*>(list);
     return byte_list(p, p + idlist_length(list) + 2);
+}
+
+void respell_pins(std::vector<byte_list>& pins, const byte_list& from, const byte_list& to) {
+    const std::size_t stem = from.size() - 2;
+    const bool same_way = idlist_count(from.data()) == idlist_count(to.data());
+    for (byte_list& pin : pins) {
+        // The whole items the pin shares with `from`.
+        std::size_t shared = 0, items = 0;
+        for (std::uint16_t cb; (cb = idlist_read_u16(&from[shared])) != 0; shared += cb, ++items)
+            if (shared + cb > pin.size() - 2 ||
+                !std::equal(from.begin() + std::ptrdiff_t(shared),
+                            from.begin() + std::ptrdiff_t(shared + cb),
+                            pin.begin() + std::ptrdiff_t(shared)))
+                break;
+        if (items == 0 || (!same_way && shared != stem)) continue;
+        pin.erase(pin.begin(), pin.begin() + std::ptrdiff_t(shared));
+        pin.insert(pin.begin(), to.begin(),
+                   to.begin() + std::ptrdiff_t(idlist_prefix_length(to.data(), items)));
+    }
+    for (auto at = pins.begin(); at != pins.end(); ++at)
+        pins.erase(std::remove(std::next(at), pins.end(), *at), pins.end());
 }

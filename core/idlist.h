@@ -33,3 +33,10 @@ std::uint16_t idlist_read_u16(const void* p);
 
 // A trusted list's bytes, its terminator included.
 byte_list idlist_bytes(const void* list);
+
+// The pins of a process (terminated lists, each once) after the folder `from` came to be
+// spelled `to` (its item or one above it records a last write, or it was renamed; the
+// folders on the way are the same): every pin takes the new items of the folders it
+// shares with `from`. Where the two differ in length, only the pin and those below it
+// move. A pin that both spellings now name is kept once, where it first stood.
+void respell_pins(std::vector<byte_list>& pins, const byte_list& from, const byte_list& to);

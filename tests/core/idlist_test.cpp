@@ -80,4 +80,36 @@ TEST(IdList, UntrustedBytesAreMeasuredWithoutLeavingThem) {
     EXPECT_EQ(idlist_checked_length(lone_zero.data(), lone_zero.size()), 3u);
 }
 
+// A folder respelled (its item, or one above it, records its last write) or renamed: the
+// pins follow into the new spelling of every folder they share with it, others stay, and
+// a folder pinned under both spellings is pinned once.
+TEST(IdList, PinsFollowTheFoldersTheyShareWithAFolderRespelled) {
+    const bytes old_x = make_list({{'C'}, {'p', 1}, {'x'}}),
+                new_x = make_list({{'C'}, {'p', 2}, {'x'}});
+    const bytes old_y = make_list({{'C'}, {'p', 1}, {'y'}}),
+                new_y = make_list({{'C'}, {'p', 2}, {'y'}});
+    const bytes old_p = make_list({{'C'}, {'p', 1}}), new_p = make_list({{'C'}, {'p', 2}});
+    // A first item with the same leading bytes but longer: another folder.
+    const bytes other = make_list({{'C'}, {'p', 1, 7}, {'x'}});
+    std::vector<bytes> pins{old_y, other, old_p, make_list({{'C'}, {'p', 1}, {'x'}, {'z'}})};
+    respell_pins(pins, old_x, new_x);
+    EXPECT_EQ(pins, (std::vector<bytes>{new_y, other, new_p,
+                                        make_list({{'C'}, {'p', 2}, {'x'}, {'z'}})}));
+
+    // Renamed, its parent written into by the rename: a sibling takes only the parent's.
+    pins = {old_x, old_y};
+    respell_pins(pins, old_x, make_list({{'C'}, {'p', 2}, {'w'}}));
+    EXPECT_EQ(pins, (std::vector<bytes>{make_list({{'C'}, {'p', 2}, {'w'}}), new_y}));
+
+    // Moved up a level: its sibling stays where it was.
+    pins = {old_x, old_y};
+    respell_pins(pins, old_x, make_list({{'C'}, {'x'}}));
+    EXPECT_EQ(pins, (std::vector<bytes>{make_list({{'C'}, {'x'}}), old_y}));
+
+    // A pin made meanwhile under the new spelling and one under the old: kept once.
+    pins = {new_x, old_x};
+    respell_pins(pins, old_p, new_p);
+    EXPECT_EQ(pins, (std::vector<bytes>{new_x}));
+}
+
 } // namespace

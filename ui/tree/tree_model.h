@@ -90,6 +90,10 @@ public:
     std::vector<pin_outcome_t> load_expanded(const std::vector<byte_list>& pins);
     // A pin set or cleared in another window of the process.
     void set_pin(const ITEMIDLIST* list, bool pinned);
+    // A folder spelled `from` is spelled `to` now (a window read it anew, or it was
+    // renamed): the node known under either takes the new spelling, and the way to it,
+    // and is pinned or not as the process holds it.
+    void move_pin(const ITEMIDLIST* from, const ITEMIDLIST* to, bool pinned);
     // The user pins or unpins a folder here.
     void toggle_pin(const tree_node_t* node);
 
@@ -198,4 +202,5 @@ private:
     void respelled(const spelling_t& before);
     void follow_to(const byte_list& list);
     void report_pin(byte_list from, byte_list to);
+    void deliver_pin_reports();
 };

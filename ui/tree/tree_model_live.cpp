@@ -173,12 +173,16 @@ void tree_model_t::report_pin(byte_list from, byte_list to) {
     PostMessageW(window, WM_TREE_FOLLOW, 0, 0);
 }
 
-void tree_model_t::follow_now() {
+void tree_model_t::deliver_pin_reports() {
     for (const auto& [from, to] : std::exchange(pin_reports, {}))
         if (to.empty())
             host.pin_changed(as_idlist(from), false);
         else
             host.pin_moved(as_idlist(from), as_idlist(to));
+}
+
+void tree_model_t::follow_now() {
+    deliver_pin_reports();
     if (const task_idlist target = std::move(follow)) host.follow(target.get());
 }
 

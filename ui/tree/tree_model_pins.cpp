@@ -179,8 +179,39 @@ void tree_model_t::set_pin(const ITEMIDLIST* list, bool pinned) {
     changed();
 }
 
+void tree_model_t::move_pin(const ITEMIDLIST* from, const ITEMIDLIST* to, bool pinned) {
+    tree_node_t* node = known_node(to);
+    if (tree_node_t* old = known_node(from); old && node && old != node) old->pinned = false;
+    if (!node && idlist_count(from) == idlist_count(to)) node = known_node(from);
+    if (!node) {
+        set_pin(from, false);
+        if (pinned) set_pin(to, true);
+        return;
+    }
+    const byte_list was = idlist_bytes(from);
+    std::erase(pending_pins_, was);
+    std::erase(awaiting_names, was);
+    // Known here under the old items: each folder on the way takes the new ones, so that
+    // every window spells the pin, and the pins below it, alike.
+    std::vector<tree_node_t*> way;
+    for (tree_node_t* n = node; n->parent; n = n->parent) way.push_back(n);
+    const ITEMIDLIST* item = to;
+    for (auto n = way.rbegin(); n != way.rend(); ++n, item = idlist_next(item))
+        if (!idlist_item_equal((*n)->pidl.get(), item)) {
+            (*n)->pidl = idlist_copy(item, item->mkid.cb);
+            (*n)->forget_paths();
+        }
+    node->pinned = pinned;
+    changed();
+}
+
 void tree_model_t::toggle_pin(const tree_node_t* node) {
-    tree_node_t* pinned = own(node);
+    // What this tree found respelled goes first: the pins the user acts on are then
+    // spelled in the process as they are here.
+    const std::uint64_t id = node->id;
+    deliver_pin_reports();
+    tree_node_t* pinned = find_node(id);
+    if (!pinned) return;
     pinned->pinned = !pinned->pinned;
     changed();
     if (const task_idlist list = pinned->absolute_pidl())

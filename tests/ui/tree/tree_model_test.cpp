@@ -147,71 +147,133 @@ TEST_F(TreeModelTest, AFolderRenamedByOneOfItsVerbsKeepsItsPinAndTheBrowserFollo
 }
 
 // Two windows' trees and the process's pins between them, kept as the windows keep them:
-// what one tree pins or respells is set in the other.
-TEST(TreeModelPins, AFolderRespelledWhileAPinIsSetFromAnotherWindowLeavesBothWithTheSamePins) {
+// what one tree pins or respells is set in both. A window's news of a respelling can be
+// held back, as when it waits in the queue while the user acts in another window.
+class TwoTrees : public testing::Test {
+protected:
     fake_shell_t shell;
     fake_folder_t* p = shell.root->add(L"P");
     const fake_folder_t* x = p->add(L"X");
     const fake_folder_t* y = p->add(L"Y");
-    p->add_alias(item("P as saved before"));
-    const byte_list old_x = make_list({item("P as saved before"), x->id});
-    const byte_list old_y = make_list({item("P as saved before"), y->id});
-    std::vector<byte_list> pins{old_x};
+    std::vector<byte_list> pins;
     test_host_t homes[2];
     std::unique_ptr<tree_model_t> trees[2];
-    const auto forward = [](HWND window, UINT message, WPARAM wparam, LPARAM lparam, UINT_PTR,
-                            DWORD_PTR tree) -> LRESULT {
+    inline static bool held = false;
+
+    static LRESULT CALLBACK forward(HWND window, UINT message, WPARAM wparam, LPARAM lparam,
+                                    UINT_PTR, DWORD_PTR tree) {
+        if (held && message == WM_TREE_FOLLOW) return 0; // told later by the test
         if (reinterpret_cast<tree_model_t*>(tree)->on_message(message, wparam)) return 0;
         return DefSubclassProc(window, message, wparam, lparam);
-    };
-    for (int i = 0; i < 2; ++i) {
-        const std::unique_ptr<tree_model_t>* other = &trees[1 - i];
-        trees[i] = std::make_unique<tree_model_t>(
-            homes[i].parent,
-            tree_model_host_t{[] {},
-                              [&pins, other](const ITEMIDLIST* folder, bool pinned) {
-                                  std::erase(pins, idlist_bytes(folder));
-                                  if (pinned) pins.push_back(idlist_bytes(folder));
-                                  (*other)->set_pin(folder, pinned);
-                              },
-                              [&pins, other](const ITEMIDLIST* from, const ITEMIDLIST* to) {
-                                  std::erase(pins, idlist_bytes(to));
-                                  const auto at =
-                                      std::find(pins.begin(), pins.end(), idlist_bytes(from));
-                                  if (at != pins.end())
-                                      *at = idlist_bytes(to);
-                                  else
-                                      pins.push_back(idlist_bytes(to));
-                                  (*other)->set_pin(from, false);
-                                  (*other)->set_pin(to, true);
-                              },
-                              [](const ITEMIDLIST*) {}});
-        SetWindowSubclass(homes[i].parent, forward, 1, reinterpret_cast<DWORD_PTR>(trees[i].get()));
-        attach_tree(*trees[i], shell);
-        trees[i]->load_expanded(pins);
     }
-    pump_for(200);
 
+    void open(std::vector<byte_list> saved) {
+        p->add_alias(item("P as saved before"));
+        pins = std::move(saved);
+        for (int i = 0; i < 2; ++i) {
+            trees[i] = std::make_unique<tree_model_t>(
+                homes[i].parent,
+                tree_model_host_t{[] {},
+                                  [this, i](const ITEMIDLIST* folder, bool pinned) {
+                                      std::erase(pins, idlist_bytes(folder));
+                                      if (pinned) pins.push_back(idlist_bytes(folder));
+                                      trees[1 - i]->set_pin(folder, pinned);
+                                  },
+                                  [this](const ITEMIDLIST* from, const ITEMIDLIST* to) {
+                                      respell_pins(pins, idlist_bytes(from), idlist_bytes(to));
+                                      const bool pinned = std::find(pins.begin(), pins.end(),
+                                                                    idlist_bytes(to)) != pins.end();
+                                      for (const auto& tree : trees)
+                                          tree->move_pin(from, to, pinned);
+                                  },
+                                  [](const ITEMIDLIST*) {}});
+            SetWindowSubclass(homes[i].parent, forward, 1,
+                              reinterpret_cast<DWORD_PTR>(trees[i].get()));
+            attach_tree(*trees[i], shell);
+            trees[i]->load_expanded(pins);
+        }
+        pump_for(200);
+    }
+    ~TwoTrees() override {
+        held = false;
+        for (auto& home : homes) RemoveWindowSubclass(home.parent, forward, 1);
+    }
+
+    byte_list old_spelling(const fake_folder_t* below_p = nullptr) const {
+        return below_p ? make_list({item("P as saved before"), below_p->id})
+                       : make_list({item("P as saved before")});
+    }
+    // Every tree shows as pinned exactly the process's pins, byte for byte.
+    void expect_pins_shown_as_held() const {
+        std::vector<byte_list> held_pins = pins;
+        std::sort(held_pins.begin(), held_pins.end());
+        for (const auto& tree : trees) {
+            std::vector<tree_node_t*> nodes;
+            const_cast<tree_node_t&>(tree->root()).collect(nodes);
+            std::vector<byte_list> shown;
+            for (const tree_node_t* node : nodes)
+                if (node->pinned) shown.push_back(idlist_bytes(node->absolute_pidl().get()));
+            std::sort(shown.begin(), shown.end());
+            EXPECT_EQ(shown, held_pins);
+        }
+    }
+    // The first tree reads the desktop, which spells P anew; its news of that waits.
+    void first_reads_the_desktop() {
+        held = true;
+        trees[0]->expand(&trees[0]->root());
+        ASSERT_TRUE(pump_until([&] { return !trees[0]->root().reading; }, 5000));
+        const tree_node_t* read = child_named(trees[0]->root(), L"P");
+        ASSERT_NE(read, nullptr);
+        ASSERT_EQ(idlist_bytes(read->absolute_pidl().get()), absolute_list(p));
+    }
+    const tree_node_t* second_trees(const fake_folder_t* folder) {
+        const tree_node_t* parent = child_named(trees[1]->root(), L"P");
+        if (!parent) return nullptr;
+        trees[1]->expand(parent);
+        pump_until([&] { return !parent->reading; }, 5000);
+        return child_named(*parent, folder->name.c_str());
+    }
+};
+
+TEST_F(TwoTrees, AFolderRespelledWhileAPinIsSetFromAnotherWindowLeavesBothWithTheSamePins) {
+    open({old_spelling(x)});
     // The first window pins Y, its parent spelled as it was saved; the second reads the
     // desktop on the way, which spells that parent anew.
-    trees[0]->set_pin(as_idlist(old_y), true);
-    pins.push_back(old_y);
-    trees[1]->set_pin(as_idlist(old_y), true);
+    trees[0]->set_pin(as_idlist(old_spelling(y)), true);
+    pins.push_back(old_spelling(y));
+    trees[1]->set_pin(as_idlist(old_spelling(y)), true);
     pump_for(500);
 
     ASSERT_EQ(pins.size(), 2u);
-    for (const auto& tree : trees) {
-        std::vector<tree_node_t*> nodes;
-        const_cast<tree_node_t&>(tree->root()).collect(nodes);
-        std::vector<byte_list> shown;
-        for (const tree_node_t* node : nodes)
-            if (node->pinned) shown.push_back(idlist_bytes(node->absolute_pidl().get()));
-        std::sort(shown.begin(), shown.end());
-        std::vector<byte_list> held = pins;
-        std::sort(held.begin(), held.end());
-        EXPECT_EQ(shown, held);
-    }
-    for (auto& home : homes) RemoveWindowSubclass(home.parent, forward, 1);
+    expect_pins_shown_as_held();
+}
+
+TEST_F(TwoTrees, AFolderPinnedUnderTheOldSpellingOfAParentAnotherWindowRespelledFollowsIt) {
+    open({old_spelling()});
+    first_reads_the_desktop();
+    const tree_node_t* pinned = second_trees(x);
+    ASSERT_NE(pinned, nullptr);
+    trees[1]->toggle_pin(pinned);
+    held = false;
+    trees[0]->follow_now();
+    // At once: the file written now holds what every window will show.
+    EXPECT_EQ(pins, (std::vector<byte_list>{absolute_list(p), absolute_list(x)}));
+    pump_for(200);
+    expect_pins_shown_as_held();
+}
+
+TEST_F(TwoTrees, AFolderUnpinnedBeforeAnotherWindowsRespellingIsToldStaysUnpinned) {
+    open({old_spelling()});
+    first_reads_the_desktop();
+    const tree_node_t* parent = child_named(trees[1]->root(), L"P");
+    ASSERT_NE(parent, nullptr);
+    trees[1]->toggle_pin(parent);
+    held = false;
+    trees[0]->follow_now();
+    pump_for(200);
+
+    EXPECT_TRUE(pins.empty());
+    expect_pins_shown_as_held();
 }
 
 } // namespace
