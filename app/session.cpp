@@ -5,12 +5,12 @@
 #include <condition_variable>
 #include <mutex>
 #include <optional>
-#include <thread>
 #include <utility>
 
 #include <shlobj.h>
 
 #include "app/settings_file.h"
+#include "win/background.h"
 #include "win/window_class.h"
 
 session_t g_session;
@@ -48,37 +48,40 @@ struct session_t::writer_t : std::enable_shared_from_this<writer_t> {
         : file(settings), path(std::move(settings_path)), report_to(window) {}
 
     void put(std::vector<std::uint8_t> image) {
-        const std::lock_guard<std::mutex> hold(lock);
+        std::unique_lock<std::mutex> hold(lock);
         next = std::move(image);
         busy = true;
         if (thread_runs) return work.notify_one();
-        thread_runs = true;
         // A thread while there is something to write, and a moment after: starting one
         // costs the window's thread more than handing it an image.
-        std::thread([self = shared_from_this()] { self->run(); }).detach();
+        thread_runs = start_thread([self = shared_from_this()] { self->run(); }, OWN_CODE_STACK);
+        // None to be had: written here and now rather than not at all.
+        if (!thread_runs) write_next(hold);
     }
 
     void run() {
         std::unique_lock<std::mutex> hold(lock);
-        for (;;) {
-            if (!next && !work.wait_for(hold, std::chrono::milliseconds(WRITER_REST_MS),
-                                        [this] { return next.has_value(); }))
-                break;
-            std::vector<std::uint8_t> image = std::move(*next);
-            next.reset();
-            hold.unlock();
-            std::wstring failed = write_settings_file(file, path, image);
-            hold.lock();
-            ended = std::move(image);
-            failure = std::move(failed);
-            unseen = true;
-            if (!next) {
-                busy = false;
-                idle.notify_all();
-                PostMessageW(report_to, WM_WRITES_DONE, 0, 0);
-            }
-        }
+        while (next || work.wait_for(hold, std::chrono::milliseconds(WRITER_REST_MS),
+                                     [this] { return next.has_value(); }))
+            write_next(hold);
         thread_runs = false;
+    }
+
+    // The image handed over last; the lock is let go while it is written.
+    void write_next(std::unique_lock<std::mutex>& hold) {
+        std::vector<std::uint8_t> image = std::move(*next);
+        next.reset();
+        hold.unlock();
+        std::wstring failed = write_settings_file(file, path, image);
+        hold.lock();
+        ended = std::move(image);
+        failure = std::move(failed);
+        unseen = true;
+        if (!next) {
+            busy = false;
+            idle.notify_all();
+            PostMessageW(report_to, WM_WRITES_DONE, 0, 0);
+        }
     }
 
     void wait() {

@@ -7,7 +7,6 @@
 #include <deque>
 #include <memory>
 #include <mutex>
-#include <thread>
 
 namespace {
 
@@ -57,6 +56,12 @@ void serve() {
     CoUninitialize();
 }
 
+DWORD WINAPI run_thread(void* given) {
+    const std::unique_ptr<std::function<void()>> work(static_cast<std::function<void()>*>(given));
+    (*work)();
+    return 0;
+}
+
 } // namespace
 
 void run_in_background(std::function<job_done_t()> work, HWND window, UINT message) {
@@ -65,8 +70,17 @@ void run_in_background(std::function<job_done_t()> work, HWND window, UINT messa
     p.queue.push_back({std::move(work), window, message});
     if (p.idle > 0) return p.more.notify_one();
     if (p.workers >= MAX_WORKERS) return;
-    ++p.workers;
-    std::thread(serve).detach();
+    if (start_thread(serve, SHELL_CODE_STACK)) ++p.workers;
+}
+
+bool start_thread(std::function<void()> work, std::size_t reserve) {
+    auto owned = std::make_unique<std::function<void()>>(std::move(work));
+    const HANDLE thread = CreateThread(nullptr, reserve, run_thread, owned.get(),
+                                       STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    if (!thread) return false;
+    owned.release();
+    CloseHandle(thread);
+    return true;
 }
 
 void run_job_done(LPARAM done) {

@@ -18,11 +18,12 @@ std::wstring folded(std::wstring path) {
     return path;
 }
 
-bool shell_delivers_changes() {
-    // Wine registers the shell's notifications and delivers none, not even those that
-    // SHChangeNotify sends (measured under Wine 8 and 10).
+// Wine registers the shell's notifications and delivers none, not even those that
+// SHChangeNotify sends; nor does it tell a handle's registrant of a removal, though each
+// process's first registration starts a thread there (measured under Wine 8 and 10).
+bool under_wine() {
     const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return !(ntdll && GetProcAddress(ntdll, "wine_get_version"));
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
 }
 
 } // namespace
@@ -124,8 +125,10 @@ LRESULT change_hub_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
 }
 
 change_source_t system_change_source(HWND window, UINT message) {
-    if (shell_delivers_changes()) return shell_change_source(window, message);
-    return folder_watch_source(window, message);
+    if (!under_wine()) return shell_change_source(window, message);
+    folder_watch_options_t options;
+    options.hear_removal = [](HWND, HANDLE) { return HDEVNOTIFY{}; };
+    return folder_watch_source(window, message, std::move(options));
 }
 
 change_source_t folder_changes(HWND window, UINT message) {

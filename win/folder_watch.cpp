@@ -7,8 +7,8 @@
 #include <map>
 #include <mutex>
 #include <set>
-#include <thread>
 
+#include "win/background.h"
 #include "win/handle.h"
 #include "win/volume.h"
 
@@ -163,11 +163,7 @@ struct watcher_t {
         watch->directory = handle;
         if (!watch->arm()) return watch->close();
         // Any drive may be ejected, fixed ones on a port too: every handle hears of it.
-        DEV_BROADCAST_HANDLE filter{};
-        filter.dbch_size = sizeof filter;
-        filter.dbch_devicetype = DBT_DEVTYP_HANDLE;
-        filter.dbch_handle = handle;
-        watch->notify = RegisterDeviceNotificationW(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+        watch->notify = state->options.hear_removal(window, handle);
         backed_off.erase(volume_of(path));
         watches[key] = std::move(watch);
     }
@@ -253,16 +249,18 @@ DWORD watcher_t::update(const std::vector<watched_folder_t>& wanted,
             continue;
         opening[volume] = now;
         opening_keys.insert(folder.key);
-        std::thread([shared = state, key = folder.key, path = folder.path] {
-            HANDLE handle = shared->options.open(path);
-            const std::lock_guard<std::mutex> hold(shared->lock);
-            if (shared->stopping || !shared->wants(key, path)) {
-                if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-                handle = INVALID_HANDLE_VALUE;
-            }
-            shared->opened.push_back({key, path, handle});
-            SetEvent(shared->wake.get());
-        }).detach();
+        start_thread(
+            [shared = state, key = folder.key, path = folder.path] {
+                HANDLE handle = shared->options.open(path);
+                const std::lock_guard<std::mutex> hold(shared->lock);
+                if (shared->stopping || !shared->wants(key, path)) {
+                    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
+                    handle = INVALID_HANDLE_VALUE;
+                }
+                shared->opened.push_back({key, path, handle});
+                SetEvent(shared->wake.get());
+            },
+            OWN_CODE_STACK);
     }
     // A volume whose open takes longer than the patience is left alone for a while.
     ULONGLONG next = ~0ull;
@@ -394,6 +392,14 @@ folder_watch_t::folder_watch_t(HWND window, UINT message, folder_watch_options_t
     state->window = window;
     state->message = message;
     if (!options.open) options.open = open_for_watching;
+    if (!options.hear_removal)
+        options.hear_removal = [](HWND window, HANDLE folder) {
+            DEV_BROADCAST_HANDLE filter{};
+            filter.dbch_size = sizeof filter;
+            filter.dbch_devicetype = DBT_DEVTYP_HANDLE;
+            filter.dbch_handle = folder;
+            return RegisterDeviceNotificationW(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+        };
     state->options = std::move(options);
 }
 
@@ -418,8 +424,7 @@ void folder_watch_t::watch_only(const std::vector<watched_folder_t>& folders) {
     state->wanted = std::move(wanted);
     ++state->asked;
     if (!state->wanted.empty() && !state->running && !state->stopping) {
-        state->running = true;
-        std::thread(run, state).detach();
+        state->running = start_thread([state = state] { run(state); }, OWN_CODE_STACK);
     }
     SetEvent(state->wake.get());
 }
@@ -439,8 +444,8 @@ std::vector<folder_change_t> folder_watch_t::take_changes() {
     return std::exchange(state->changes, {});
 }
 
-change_source_t folder_watch_source(HWND window, UINT message) {
-    const auto watch = std::make_shared<folder_watch_t>(window, message);
+change_source_t folder_watch_source(HWND window, UINT message, folder_watch_options_t options) {
+    const auto watch = std::make_shared<folder_watch_t>(window, message, std::move(options));
     return {
         [watch](const std::vector<watched_folder_t>& folders) { watch->watch_only(folders); },
         [watch](std::uint64_t key) { return watch->watching(key); },

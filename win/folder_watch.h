@@ -23,6 +23,9 @@
 struct folder_watch_options_t {
     // Opens a folder for watching; INVALID_HANDLE_VALUE when it cannot be.
     std::function<HANDLE(const std::wstring& path)> open;
+    // Asks the system to tell `window` before the volume of an open folder goes (a removal
+    // asked for, to which the folder must be let go); null when it will not.
+    std::function<HDEVNOTIFY(HWND window, HANDLE folder)> hear_removal;
     // How long an open on a share or a removable drive may take before the volume is left
     // alone, and for how long at first (twice as long each time again, up to a limit).
     DWORD patience_ms = 5000;
@@ -51,4 +54,4 @@ private:
 };
 
 // The watch as a change source.
-change_source_t folder_watch_source(HWND window, UINT message);
+change_source_t folder_watch_source(HWND window, UINT message, folder_watch_options_t options = {});
