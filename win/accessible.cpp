@@ -4,11 +4,27 @@
 
 #include "win/com.h"
 
+namespace {
+
+// Loaded when a client first asks: most runs have none, and once loaded the library costs
+// the process its pages.
+template <typename function_t> function_t from_oleacc(const char* name) {
+    static const HMODULE library =
+        LoadLibraryExW(L"oleacc.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    return library ? reinterpret_cast<function_t>(
+                         reinterpret_cast<void*>(GetProcAddress(library, name)))
+                   : nullptr;
+}
+
+} // namespace
+
 class accessible_t final : public com_object_t<IAccessible, IDispatch> {
 public:
     accessible_t(HWND pane, accessible_source_t described)
         : window(pane), source(std::move(described)) {
-        CreateStdAccessibleObject(window, OBJID_CLIENT, IID_PPV_ARGS(&standard));
+        static const auto create =
+            from_oleacc<decltype(&CreateStdAccessibleObject)>("CreateStdAccessibleObject");
+        if (create) create(window, OBJID_CLIENT, IID_PPV_ARGS(&standard));
     }
     accessible_t(const accessible_t&) = delete;
     accessible_t& operator=(const accessible_t&) = delete;
@@ -200,8 +216,8 @@ accessible_holder_t::~accessible_holder_t() {
 
 LRESULT accessible_holder_t::answer(HWND window, WPARAM wparam, LPARAM lparam,
                                     const std::function<accessible_source_t()>& make_source) {
-    if (static_cast<LONG>(lparam) != static_cast<LONG>(OBJID_CLIENT)) return 0;
+    static const auto lresult = from_oleacc<decltype(&LresultFromObject)>("LresultFromObject");
+    if (static_cast<LONG>(lparam) != static_cast<LONG>(OBJID_CLIENT) || !lresult) return 0;
     if (!object) object = make_com<accessible_t>(window, make_source());
-    return LresultFromObject(__uuidof(IAccessible), wparam,
-                             static_cast<IAccessible*>(object.Get()));
+    return lresult(__uuidof(IAccessible), wparam, static_cast<IAccessible*>(object.Get()));
 }

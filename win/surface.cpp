@@ -20,6 +20,11 @@ HBITMAP new_bitmap(int width, int height) {
     return CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
 }
 
+// Long enough that scrolling, hovering and typing keep their pixels; short enough that a
+// window at rest holds none of them.
+constexpr UINT_PTR REST_TIMER = 0x5EF;
+constexpr UINT REST_MS = 3000;
+
 } // namespace
 
 surface_t::surface_t(HWND window, HFONT font, bool transparent) {
@@ -28,8 +33,7 @@ surface_t::surface_t(HWND window, HFONT font, bool transparent) {
     mem_dc = CreateCompatibleDC(nullptr);
     own_font = SelectObject(mem_dc, font);
     if (transparent) SetBkMode(mem_dc, TRANSPARENT);
-    mem_bitmap = new_bitmap(std::max<int>(client.right, 1), std::max<int>(client.bottom, 1));
-    if (mem_bitmap) SelectObject(mem_dc, mem_bitmap);
+    resize(std::max<int>(client.right, 1), std::max<int>(client.bottom, 1));
 }
 
 surface_t::~surface_t() {
@@ -40,10 +44,14 @@ surface_t::~surface_t() {
 }
 
 void surface_t::resize(int width, int height) {
-    HBITMAP fresh = width > 0 && height > 0 ? new_bitmap(width, height) : nullptr;
+    HBITMAP fresh = mem_dc && width > 0 && height > 0 ? new_bitmap(width, height) : nullptr;
     if (!fresh) return;
+    HGDIOBJ was = SelectObject(mem_dc, fresh);
+    if (mem_bitmap)
+        DeleteObject(was);
+    else
+        own_bitmap = was;
     mem_bitmap = fresh;
-    DeleteObject(SelectObject(mem_dc, mem_bitmap));
 }
 
 void surface_t::use_font(HFONT font) {
@@ -56,4 +64,16 @@ void surface_t::paint_window(HWND window) const {
     const RECT& r = ps.rcPaint;
     BitBlt(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, mem_dc, r.left, r.top, SRCCOPY);
     EndPaint(window, &ps);
+    SetTimer(window, REST_TIMER, REST_MS, nullptr);
+}
+
+bool surface_t::on_timer(HWND window, WPARAM id) {
+    if (id != REST_TIMER) return false;
+    KillTimer(window, REST_TIMER);
+    if (mem_bitmap) {
+        SelectObject(mem_dc, own_bitmap);
+        DeleteObject(mem_bitmap);
+        mem_bitmap = nullptr;
+    }
+    return true;
 }

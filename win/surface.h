@@ -1,6 +1,7 @@
 #pragma once
 // The off-screen surface of a custom-drawn view: a memory DC with the UI font and a
-// bitmap of the view's size. Painting draws there; WM_PAINT only copies from it.
+// bitmap of the view's size. Painting draws there; WM_PAINT only copies from it. A view
+// left alone for a while lets its pixels go, and the next WM_PAINT draws them anew.
 #include <windows.h>
 
 #include <utility>
@@ -20,6 +21,7 @@ struct surface_t {
         std::swap(mem_dc, other.mem_dc);
         std::swap(mem_bitmap, other.mem_bitmap);
         std::swap(own_font, other.own_font);
+        std::swap(own_bitmap, other.own_bitmap);
         return *this;
     }
 
@@ -32,9 +34,16 @@ struct surface_t {
     // be made for keeps the old one.
     void resize(int width, int height);
 
-    // WM_PAINT: copies the window's invalid rectangle from the surface.
+    // Whether the pixels are there; without them, the view draws before WM_PAINT copies.
+    bool has_pixels() const { return mem_bitmap != nullptr; }
+
+    // WM_PAINT: copies the window's invalid rectangle from the surface, and sets the time
+    // after which, the window left alone, the pixels go.
     void paint_window(HWND window) const;
+    // WM_TIMER: true when it was the surface's, whose pixels went.
+    bool on_timer(HWND window, WPARAM id);
 
 private:
-    HGDIOBJ own_font = nullptr; // the one the DC came with
+    HGDIOBJ own_font = nullptr;   // the one the DC came with
+    HGDIOBJ own_bitmap = nullptr; // likewise
 };

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "win/background.h"
+
 namespace {
 
 bool within(DWORD ms, const auto& done) {
@@ -126,4 +128,24 @@ TEST(FolderWatch, ADrivesRemovalAskedForLetsGoOfItsFolderAndARefusedOneWatchesIt
     tell(DBT_DEVICEQUERYREMOVEFAILED, opened->at(0));
     EXPECT_TRUE(within(2000, [&] { return watch.watching(5); }));
     EXPECT_EQ(opened->size(), 2u);
+}
+
+// The process's helper threads (watching, opening, writing, reading) each reserve the
+// stack they are given, not the program's default.
+TEST(HelperThreads, ReserveTheStackTheyAreGiven) {
+    for (const std::size_t reserve : {OWN_CODE_STACK, SHELL_CODE_STACK}) {
+        std::atomic<std::size_t> seen{0};
+        ASSERT_TRUE(start_thread(
+            [&seen] {
+                int here = 0;
+                MEMORY_BASIC_INFORMATION region{};
+                VirtualQuery(&here, &region, sizeof region);
+                const auto* tib = reinterpret_cast<const NT_TIB*>(NtCurrentTeb());
+                seen = std::size_t(static_cast<const char*>(tib->StackBase) -
+                                   static_cast<const char*>(region.AllocationBase));
+            },
+            reserve));
+        ASSERT_TRUE(within(2000, [&] { return seen != 0; }));
+        EXPECT_EQ(seen, reserve);
+    }
 }

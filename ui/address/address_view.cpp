@@ -89,8 +89,12 @@ LRESULT CALLBACK address_view_t::window_proc(HWND window, UINT message, WPARAM w
 LRESULT address_view_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
     switch (message) {
     case WM_PAINT:
+        if (!surface.has_pixels()) paint();
         surface.paint_window(handle);
         return 0;
+    case WM_TIMER:
+        if (surface.on_timer(handle, wparam)) return 0;
+        break;
     case WM_LBUTTONDOWN:
         click(static_cast<short>(LOWORD(lparam)), static_cast<short>(HIWORD(lparam)));
         break;
@@ -216,6 +220,7 @@ void address_view_t::resize(int width, int x) {
 void address_view_t::paint() {
     RECT client;
     GetClientRect(handle, &client);
+    if (!surface.has_pixels()) surface.resize(client.right, client.bottom);
     gradient_rect(surface.mem_dc, client, colours.window, colours.window);
     SetTextColor(surface.mem_dc, colours.text);
     SetBkColor(surface.mem_dc, colours.text_ground);

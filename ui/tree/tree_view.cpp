@@ -82,8 +82,12 @@ LRESULT tree_view_t::on_message(UINT message, WPARAM wparam, LPARAM lparam) {
     const int y = static_cast<short>(HIWORD(lparam));
     switch (message) {
     case WM_PAINT:
+        if (!surface.has_pixels()) paint();
         surface.paint_window(handle);
         return 0;
+    case WM_TIMER:
+        if (surface.on_timer(handle, wparam)) return 0;
+        break;
     case WM_VSCROLL:
         set_position(
             scroll_request(LOWORD(wparam), scroll_info.nPos, scroll_info.nMax, HIWORD(wparam)));
@@ -334,6 +338,7 @@ void tree_view_t::resize(int width, int height) {
 void tree_view_t::paint() {
     RECT client;
     GetClientRect(handle, &client);
+    if (!surface.has_pixels()) surface.resize(client.right, client.bottom);
     paint_rows(surface.mem_dc, client.right, client.bottom, dpi, page_rows,
                GetFocus() == handle ? focus_node : nullptr, shell_part ? shell_part->drop_row() : 0,
                colours);

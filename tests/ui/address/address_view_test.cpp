@@ -361,6 +361,22 @@ TEST_F(AddressTest, PaintsAWhiteBarWithAnArrowheadAfterEverySegment) {
     }
 }
 
+// A bar left alone holds no pixels of its own; shown again, it draws them as they were.
+TEST_F(AddressTest, ABarLeftAloneLetsItsPixelsGoAndPaintsThemAgainWhenShown) {
+    const task_idlist list = parse_path(L"C:\\windows\\system32");
+    ASSERT_TRUE(list);
+    view->set_folder(list.get());
+    UpdateWindow(view->handle);
+    const picture_t before = bar_picture(view);
+    pump_for(3500);
+    EXPECT_FALSE(view->surface.has_pixels());
+
+    InvalidateRect(view->handle, nullptr, FALSE);
+    UpdateWindow(view->handle);
+    ASSERT_TRUE(view->surface.has_pixels());
+    EXPECT_EQ(bar_picture(view).pixels, before.pixels);
+}
+
 TEST_F(AddressTest, ResizePlacesBarAndEditorAndKeepsTheSegments) {
     const task_idlist list = parse_path(L"C:\\windows\\system32");
     ASSERT_TRUE(list);
