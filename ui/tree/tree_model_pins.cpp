@@ -181,8 +181,9 @@ void tree_model_t::set_pin(const ITEMIDLIST* list, bool pinned) {
 
 void tree_model_t::move_pin(const ITEMIDLIST* from, const ITEMIDLIST* to, bool pinned) {
     tree_node_t* node = known_node(to);
-    if (tree_node_t* old = known_node(from); old && node && old != node) old->pinned = false;
-    if (!node && idlist_count(from) == idlist_count(to)) node = known_node(from);
+    tree_node_t* old = known_node(from);
+    if (old && node && old != node) old->pinned = false;
+    if (!node && idlist_count(from) == idlist_count(to)) node = old;
     if (!node) {
         set_pin(from, false);
         if (pinned) set_pin(to, true);
