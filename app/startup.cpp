@@ -107,15 +107,21 @@ main_window_t* window_of_message(const MSG& msg) {
 }
 
 void run_message_loop() {
-    MSG msg;
-    while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-        // The list's own keys first, while it has the focus; then the window's.
-        if (IShellView* view = view_for_message(msg);
-            view && view->TranslateAccelerator(&msg) == S_OK)
-            continue;
-        if (main_window_t* window = window_of_message(msg); window && window->on_shortcut(msg))
-            continue;
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
+    for (;;) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) return;
+            // The list's own keys first, while it has the focus; then the window's.
+            if (IShellView* view = view_for_message(msg);
+                view && view->TranslateAccelerator(&msg) == S_OK)
+                continue;
+            if (main_window_t* window = window_of_message(msg); window && window->on_shortcut(msg))
+                continue;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+        }
+        // Alertable: the folder watch's reads come back as calls on this thread.
+        MsgWaitForMultipleObjectsEx(0, nullptr, INFINITE, QS_ALLINPUT,
+                                    MWMO_ALERTABLE | MWMO_INPUTAVAILABLE);
     }
 }

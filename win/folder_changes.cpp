@@ -81,7 +81,7 @@ std::uint64_t change_hub_t::key_of(const std::wstring& path) const {
 void change_hub_t::leave(subscriber_t* subscriber) {
     std::erase(subscribers, subscriber);
     if (subscribers.empty()) {
-        // No tree left: the source goes with whatever it holds, and its threads end.
+        // No tree left: the source goes with whatever it holds, and what it has under way ends.
         source = {};
         keys.clear();
         return;

@@ -9,16 +9,21 @@
 #include <set>
 
 #include "win/background.h"
-#include "win/handle.h"
 #include "win/volume.h"
+#include "win/window_class.h"
 
 namespace {
 
 // However often a volume has not answered, it is tried again after this long at most.
 constexpr DWORD LONGEST_BACK_OFF_MS = 10 * 60 * 1000;
-// How long the thread, at its end, waits for the reads it cancelled to come back.
+// How long the watch, at its end, waits for the reads it cancelled to come back.
 constexpr ULONGLONG CANCEL_WAIT_MS = 2000;
 constexpr wchar_t WINDOW_CLASS[] = L"zelvon_folder_watch";
+// To the watch's window: a read came back; a folder opened elsewhere is handed over.
+constexpr UINT WM_READ_DONE = WM_APP + 1;
+constexpr UINT WM_OPENED = WM_APP + 2;
+// When a volume's patience or its time left alone is over.
+constexpr UINT_PTR LOOK_AGAIN_TIMER = 1;
 
 HANDLE open_for_watching(const std::wstring& path) {
     return CreateFileW(path.c_str(), FILE_LIST_DIRECTORY,
@@ -44,6 +49,7 @@ struct watch_t {
     std::wstring path;
     HANDLE directory = INVALID_HANDLE_VALUE;
     HDEVNOTIFY notify = nullptr;
+    HWND told = nullptr; // the watch's window, told when the read comes back
     OVERLAPPED overlapped{};
     alignas(DWORD) BYTE buffer[8192];
     bool armed = false; // a read is under way: the buffer is the system's
@@ -56,6 +62,8 @@ struct watch_t {
         watch->fired = true;
         watch->error = error;
         watch->size = size;
+        // Runs inside whatever alertable wait the thread is in: the rest waits for its loop.
+        if (watch->told) PostMessageW(watch->told, WM_READ_DONE, 0, 0);
     }
 
     bool arm() {
@@ -97,47 +105,30 @@ bool same_folders(const std::vector<watched_folder_t>& a, const std::vector<watc
     });
 }
 
-} // namespace
-
-struct folder_watch_t::state_t {
-    mutable std::mutex lock;
-    std::vector<watched_folder_t> wanted;
-    std::vector<folder_change_t> changes;
-    std::set<std::uint64_t> open; // keys of the folders being watched now
-    // Folders opened on threads of their own, handed to the watching thread (an invalid
-    // handle: the open failed, or the folder was no longer wanted).
+// Folders opened on threads of their own are handed to the watch through this, which they
+// share with it: the watch may have gone by the time an open on a quiet share returns.
+struct handed_t {
+    std::mutex lock;
+    HWND window = nullptr; // the watch's; null once it has gone
     struct opened_t {
         std::uint64_t key;
         std::wstring path;
-        HANDLE handle;
+        HANDLE handle; // invalid: the open failed
     };
     std::vector<opened_t> opened;
-    std::uint64_t asked = 0; // how often the set was given anew
-    bool running = false, stopping = false;
-    unique_handle wake{CreateEventW(nullptr, FALSE, FALSE, nullptr)};
-    HWND window;
-    UINT message;
-    folder_watch_options_t options;
-
-    ~state_t() {
-        for (const opened_t& o : opened)
-            if (o.handle != INVALID_HANDLE_VALUE) CloseHandle(o.handle);
-    }
-
-    bool wants(std::uint64_t key, const std::wstring& path) const {
-        return std::any_of(wanted.begin(), wanted.end(),
-                           [&](const auto& f) { return f.key == key && f.path == path; });
-    }
 };
 
-namespace {
+} // namespace
 
-using state_t = folder_watch_t::state_t;
-
-// What the watching thread holds; its window hears of drives whose removal is asked for.
-struct watcher_t {
-    std::shared_ptr<state_t> state;
-    HWND window = nullptr;
+struct folder_watch_t::watcher_t {
+    HWND handle = nullptr; // its window: reads back, folders opened, timers, device events
+    static constexpr bool owned_by_window = false;
+    HWND owner;
+    UINT message;
+    folder_watch_options_t options;
+    std::shared_ptr<handed_t> handed = std::make_shared<handed_t>();
+    std::vector<watched_folder_t> wanted;
+    std::vector<folder_change_t> changes;
     std::map<std::uint64_t, std::unique_ptr<watch_t>> watches;
     std::vector<std::unique_ptr<watch_t>> closing; // closed, their reads not back yet
     // Let go of for a removal asked for: not opened again until it is done or refused.
@@ -155,15 +146,16 @@ struct watcher_t {
     };
     std::map<std::wstring, back_off_t> backed_off;
 
-    void adopt(std::uint64_t key, const std::wstring& path, HANDLE handle) {
-        if (handle == INVALID_HANDLE_VALUE) return; // tried again when asked for again
+    void adopt(std::uint64_t key, const std::wstring& path, HANDLE directory) {
+        if (directory == INVALID_HANDLE_VALUE) return; // tried again when asked for again
         auto watch = std::make_unique<watch_t>();
         watch->key = key;
         watch->path = path;
-        watch->directory = handle;
+        watch->directory = directory;
+        watch->told = handle;
         if (!watch->arm()) return watch->close();
         // Any drive may be ejected, fixed ones on a port too: every handle hears of it.
-        watch->notify = state->options.hear_removal(window, handle);
+        watch->notify = options.hear_removal(handle, directory);
         backed_off.erase(volume_of(path));
         watches[key] = std::move(watch);
     }
@@ -192,27 +184,31 @@ struct watcher_t {
     void back_off(const std::wstring& volume, ULONGLONG now) {
         const auto at = backed_off.find(volume);
         const DWORD ms = at == backed_off.end()
-                             ? state->options.back_off_ms
+                             ? options.back_off_ms
                              : std::min<DWORD>(at->second.ms * 2, LONGEST_BACK_OFF_MS);
         backed_off[volume] = {now + ms, ms};
     }
 
-    // Opens what is wanted and not open, closes what is open and not wanted; the time to
-    // look again (INFINITE: when woken).
-    DWORD update(const std::vector<watched_folder_t>& wanted,
-                 std::vector<state_t::opened_t> opened);
+    // Opens what is wanted and not open, closes what is open and not wanted, and sets the
+    // timer for the next volume whose patience or time left alone runs out.
+    void update();
     void device_event(WPARAM event, const DEV_BROADCAST_HANDLE* about);
-    std::vector<folder_change_t> take_fired();
+    void take_fired();
+    LRESULT on_message(UINT message, WPARAM wparam, LPARAM lparam);
 };
 
-DWORD watcher_t::update(const std::vector<watched_folder_t>& wanted,
-                        std::vector<state_t::opened_t> opened) {
+void folder_watch_t::watcher_t::update() {
     const ULONGLONG now = GetTickCount64();
     const auto is_wanted = [&](std::uint64_t key, const std::wstring& path) {
         return std::any_of(wanted.begin(), wanted.end(),
                            [&](const auto& f) { return f.key == key && f.path == path; });
     };
-    for (const state_t::opened_t& o : opened) {
+    std::vector<handed_t::opened_t> opened;
+    {
+        const std::lock_guard<std::mutex> hold(handed->lock);
+        opened = std::exchange(handed->opened, {});
+    }
+    for (const handed_t::opened_t& o : opened) {
         opening_keys.erase(o.key);
         opening.erase(volume_of(o.path));
         if (o.handle == INVALID_HANDLE_VALUE)
@@ -238,7 +234,7 @@ DWORD watcher_t::update(const std::vector<watched_folder_t>& wanted,
             opening_keys.count(folder.key) || failed.count(folder.key))
             continue;
         if (!on_slow_volume(folder.path.c_str())) {
-            adopt(folder.key, folder.path, state->options.open(folder.path));
+            adopt(folder.key, folder.path, options.open(folder.path));
             continue;
         }
         // One open at a time per volume, on a thread of its own, and none while the volume
@@ -250,15 +246,15 @@ DWORD watcher_t::update(const std::vector<watched_folder_t>& wanted,
         opening[volume] = now;
         opening_keys.insert(folder.key);
         start_thread(
-            [shared = state, key = folder.key, path = folder.path] {
-                HANDLE handle = shared->options.open(path);
-                const std::lock_guard<std::mutex> hold(shared->lock);
-                if (shared->stopping || !shared->wants(key, path)) {
-                    if (handle != INVALID_HANDLE_VALUE) CloseHandle(handle);
-                    handle = INVALID_HANDLE_VALUE;
+            [handed = handed, open = options.open, key = folder.key, path = folder.path] {
+                const HANDLE directory = open(path);
+                const std::lock_guard<std::mutex> hold(handed->lock);
+                if (!handed->window) {
+                    if (directory != INVALID_HANDLE_VALUE) CloseHandle(directory);
+                    return;
                 }
-                shared->opened.push_back({key, path, handle});
-                SetEvent(shared->wake.get());
+                handed->opened.push_back({key, path, directory});
+                PostMessageW(handed->window, WM_OPENED, 0, 0);
             },
             OWN_CODE_STACK);
     }
@@ -267,17 +263,21 @@ DWORD watcher_t::update(const std::vector<watched_folder_t>& wanted,
     for (const auto& [volume, since] : opening) {
         const auto quiet = backed_off.find(volume);
         if (quiet != backed_off.end() && quiet->second.until > now) continue;
-        if (now - since >= state->options.patience_ms)
+        if (now - since >= options.patience_ms)
             back_off(volume, now);
         else
-            next = std::min(next, since + state->options.patience_ms);
+            next = std::min(next, since + options.patience_ms);
     }
     for (const auto& [volume, quiet] : backed_off)
         if (quiet.until > now) next = std::min(next, quiet.until);
-    return next == ~0ull ? INFINITE : DWORD(std::min<ULONGLONG>(next - now + 1, 0x7fffffff));
+    if (next == ~0ull)
+        KillTimer(handle, LOOK_AGAIN_TIMER);
+    else
+        SetTimer(handle, LOOK_AGAIN_TIMER, UINT(std::min<ULONGLONG>(next - now + 1, 0x7fffffff)),
+                 nullptr);
 }
 
-void watcher_t::device_event(WPARAM event, const DEV_BROADCAST_HANDLE* about) {
+void folder_watch_t::watcher_t::device_event(WPARAM event, const DEV_BROADCAST_HANDLE* about) {
     std::uint64_t key = 0;
     for (const auto& [k, watch] : watches)
         if (watch->directory == about->dbch_handle ||
@@ -294,6 +294,7 @@ void watcher_t::device_event(WPARAM event, const DEV_BROADCAST_HANDLE* about) {
         break;
     case DBT_DEVICEQUERYREMOVEFAILED:
         forget_release(key); // it stays: opened again
+        update();
         break;
     case DBT_DEVICEREMOVEPENDING:
     case DBT_DEVICEREMOVECOMPLETE:
@@ -303,9 +304,9 @@ void watcher_t::device_event(WPARAM event, const DEV_BROADCAST_HANDLE* about) {
     }
 }
 
-std::vector<folder_change_t> watcher_t::take_fired() {
-    std::vector<folder_change_t> changes;
+void folder_watch_t::watcher_t::take_fired() {
     std::vector<std::uint64_t> ended;
+    const bool first = changes.empty();
     for (auto& [key, watch] : watches) {
         if (!watch->fired) continue;
         watch->fired = false;
@@ -316,81 +317,33 @@ std::vector<folder_change_t> watcher_t::take_fired() {
     }
     for (std::uint64_t key : ended) close(key);
     std::erase_if(closing, [](const auto& watch) { return !watch->armed; });
-    return changes;
+    if (first && !changes.empty() && owner) PostMessageW(owner, message, 0, 0);
 }
 
-LRESULT CALLBACK device_events(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
-    if (message != WM_DEVICECHANGE) return DefWindowProcW(window, message, wparam, lparam);
-    auto* watcher = reinterpret_cast<watcher_t*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lparam);
-    if (watcher && header && header->dbch_devicetype == DBT_DEVTYP_HANDLE)
-        watcher->device_event(wparam, reinterpret_cast<const DEV_BROADCAST_HANDLE*>(header));
-    return TRUE; // a removal asked for is granted
-}
-
-void run(std::shared_ptr<state_t> state) {
-    watcher_t watcher;
-    watcher.state = state;
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = device_events;
-    wc.hInstance = GetModuleHandleW(nullptr);
-    wc.lpszClassName = WINDOW_CLASS;
-    RegisterClassW(&wc);
-    watcher.window = CreateWindowExW(0, WINDOW_CLASS, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                     GetModuleHandleW(nullptr), nullptr);
-    SetWindowLongPtrW(watcher.window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&watcher));
-    std::uint64_t asked = 0;
-    for (;;) {
-        std::vector<watched_folder_t> wanted;
-        std::vector<state_t::opened_t> opened;
-        {
-            const std::lock_guard<std::mutex> hold(state->lock);
-            // Nothing to watch: the thread ends, and another starts when there is.
-            if (state->stopping || state->wanted.empty()) {
-                state->running = false;
-                state->open.clear();
-                break;
-            }
-            wanted = state->wanted;
-            opened = std::exchange(state->opened, {});
-            if (std::exchange(asked, state->asked) != state->asked) watcher.failed.clear();
-        }
-        const DWORD wait = watcher.update(wanted, std::move(opened));
-        {
-            const std::lock_guard<std::mutex> hold(state->lock);
-            state->open.clear();
-            for (const auto& [key, watch] : watcher.watches) state->open.insert(key);
-        }
-        // Reads come back as calls in this wait; device events as messages.
-        HANDLE wake = state->wake.get();
-        MsgWaitForMultipleObjectsEx(1, &wake, wait, QS_ALLINPUT,
-                                    MWMO_ALERTABLE | MWMO_INPUTAVAILABLE);
-        for (MSG msg; PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageW(&msg);
-        std::vector<folder_change_t> changes = watcher.take_fired();
-        if (changes.empty()) continue;
-        const std::lock_guard<std::mutex> hold(state->lock);
-        const bool first = state->changes.empty();
-        for (folder_change_t& change : changes) state->changes.push_back(std::move(change));
-        if (first && state->window) PostMessageW(state->window, state->message, 0, 0);
+LRESULT folder_watch_t::watcher_t::on_message(UINT msg, WPARAM wparam, LPARAM lparam) {
+    switch (msg) {
+    case WM_READ_DONE:
+        take_fired();
+        return 0;
+    case WM_OPENED:
+        update();
+        return 0;
+    case WM_TIMER:
+        if (wparam == LOOK_AGAIN_TIMER) update();
+        return 0;
+    case WM_DEVICECHANGE:
+        if (const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(lparam);
+            header && header->dbch_devicetype == DBT_DEVTYP_HANDLE)
+            device_event(wparam, reinterpret_cast<const DEV_BROADCAST_HANDLE*>(header));
+        return TRUE; // a removal asked for is granted
     }
-    while (!watcher.watches.empty()) watcher.close(watcher.watches.begin()->first);
-    while (!watcher.released.empty()) watcher.forget_release(watcher.released.begin()->first);
-    // The system writes into a cancelled read's buffer until it comes back.
-    for (const ULONGLONG end = GetTickCount64() + CANCEL_WAIT_MS;
-         !watcher.closing.empty() && GetTickCount64() < end;) {
-        SleepEx(20, TRUE);
-        std::erase_if(watcher.closing, [](const auto& watch) { return !watch->armed; });
-    }
-    for (auto& stuck : watcher.closing) stuck.release(); // never back: its memory stays
-    DestroyWindow(watcher.window);
+    return DefWindowProcW(handle, msg, wparam, lparam);
 }
-
-} // namespace
 
 folder_watch_t::folder_watch_t(HWND window, UINT message, folder_watch_options_t options)
-    : state(std::make_shared<state_t>()) {
-    state->window = window;
-    state->message = message;
+    : watcher(std::make_unique<watcher_t>()) {
+    watcher->owner = window;
+    watcher->message = message;
     if (!options.open) options.open = open_for_watching;
     if (!options.hear_removal)
         options.hear_removal = [](HWND window, HANDLE folder) {
@@ -400,48 +353,61 @@ folder_watch_t::folder_watch_t(HWND window, UINT message, folder_watch_options_t
             filter.dbch_handle = folder;
             return RegisterDeviceNotificationW(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
         };
-    state->options = std::move(options);
+    watcher->options = std::move(options);
+    register_class(WINDOW_CLASS, forward_message<watcher_t>, nullptr, nullptr, 0);
+    CreateWindowExW(0, WINDOW_CLASS, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                    GetModuleHandleW(nullptr), watcher.get());
+    watcher->handed->window = watcher->handle;
 }
 
 folder_watch_t::~folder_watch_t() {
-    // The thread ends by itself: opening a folder on a share that hangs must not hold this.
-    const std::lock_guard<std::mutex> hold(state->lock);
-    state->stopping = true;
-    state->window = nullptr;
-    SetEvent(state->wake.get());
+    {
+        // An open on a share that hangs is not waited for: its thread closes what it gets.
+        const std::lock_guard<std::mutex> hold(watcher->handed->lock);
+        watcher->handed->window = nullptr;
+        for (const handed_t::opened_t& o : watcher->handed->opened)
+            if (o.handle != INVALID_HANDLE_VALUE) CloseHandle(o.handle);
+    }
+    watcher_t& w = *watcher;
+    while (!w.watches.empty()) w.close(w.watches.begin()->first);
+    while (!w.released.empty()) w.forget_release(w.released.begin()->first);
+    // The system writes into a cancelled read's buffer until it comes back.
+    for (const ULONGLONG end = GetTickCount64() + CANCEL_WAIT_MS;
+         !w.closing.empty() && GetTickCount64() < end;) {
+        SleepEx(20, TRUE);
+        std::erase_if(w.closing, [](const auto& watch) { return !watch->armed; });
+    }
+    for (auto& stuck : w.closing) {
+        stuck->told = nullptr;
+        stuck.release(); // never back: its memory stays
+    }
+    if (w.handle) DestroyWindow(w.handle);
 }
 
 void folder_watch_t::watch_only(const std::vector<watched_folder_t>& folders) {
     std::vector<watched_folder_t> wanted;
     for (const watched_folder_t& folder : folders)
         if (!folder.path.empty()) wanted.push_back({folder.key, folder.path, {}});
-    const std::lock_guard<std::mutex> hold(state->lock);
     // The same folders, all open: nothing to do. One that could not be opened, or whose
     // watch ended, is tried again.
     const bool all_open = std::all_of(wanted.begin(), wanted.end(),
-                                      [&](const auto& f) { return state->open.count(f.key); });
-    if (same_folders(state->wanted, wanted) && all_open) return;
-    state->wanted = std::move(wanted);
-    ++state->asked;
-    if (!state->wanted.empty() && !state->running && !state->stopping) {
-        state->running = start_thread([state = state] { run(state); }, OWN_CODE_STACK);
-    }
-    SetEvent(state->wake.get());
+                                      [&](const auto& f) { return watcher->watches.count(f.key); });
+    if (same_folders(watcher->wanted, wanted) && all_open) return;
+    watcher->wanted = std::move(wanted);
+    watcher->failed.clear();
+    watcher->update();
 }
 
 std::size_t folder_watch_t::watched() const {
-    const std::lock_guard<std::mutex> hold(state->lock);
-    return state->open.size();
+    return watcher->watches.size();
 }
 
 bool folder_watch_t::watching(std::uint64_t key) const {
-    const std::lock_guard<std::mutex> hold(state->lock);
-    return state->open.count(key) != 0;
+    return watcher->watches.count(key) != 0;
 }
 
 std::vector<folder_change_t> folder_watch_t::take_changes() {
-    const std::lock_guard<std::mutex> hold(state->lock);
-    return std::exchange(state->changes, {});
+    return std::exchange(watcher->changes, {});
 }
 
 change_source_t folder_watch_source(HWND window, UINT message, folder_watch_options_t options) {

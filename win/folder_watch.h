@@ -1,15 +1,16 @@
 #pragma once
 // Watches file-system folders for subfolders made, deleted or renamed in them, each by a
-// handle open on it, on a thread that runs only while there is a folder to watch; each
-// change is announced by posting a message to a window.
+// handle open on it; each change is announced by posting a message to a window.
 //
-// Where the system enforces it, an open handle on a folder stops every folder above it
-// from being renamed or moved and its drive from being ejected: this is the source only
-// where the shell's own notifications are not delivered (folder_changes.h). Whatever it
-// holds on a drive it lets go of when the drive's removal is asked for, and opens again
-// when the removal does not happen. A folder on a share or a removable drive is opened on
-// a thread of its own, never on the one that serves the others, and a share that does not
-// answer is left alone for a while.
+// It runs on the thread that made it, which must wait alertably (MsgWaitForMultipleObjectsEx
+// with MWMO_ALERTABLE) for the reads to come back: a thread of its own would cost more than
+// the watch itself where it runs (folder_changes.h). Where the system enforces it, an open
+// handle on a folder stops every folder above it from being renamed or moved and its drive
+// from being ejected: this is the source only where the shell's own notifications are not
+// delivered. Whatever it holds on a drive it lets go of when the drive's removal is asked
+// for, and opens again when the removal does not happen. A folder on a share or a removable
+// drive is opened on a thread of its own, never on the watching one, and a share that does
+// not answer is left alone for a while.
 #include <windows.h>
 
 #include <cstdint>
@@ -47,10 +48,10 @@ public:
     bool watching(std::uint64_t key) const;
     std::vector<folder_change_t> take_changes();
 
-    struct state_t; // shared with the watching thread, which may outlive this object
+    struct watcher_t;
 
 private:
-    std::shared_ptr<state_t> state;
+    std::unique_ptr<watcher_t> watcher;
 };
 
 // The watch as a change source.

@@ -63,7 +63,9 @@ inline bool pump_until(const std::function<bool()>& done, DWORD timeout_ms = 100
         const ULONGLONG now = GetTickCount64();
         if (now >= deadline) return false;
         const ULONGLONG wait = deadline - now < 20 ? deadline - now : 20;
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, DWORD(wait), QS_ALLINPUT);
+        // Alertable, as the program's loop: the folder watch's reads come back as calls.
+        MsgWaitForMultipleObjectsEx(0, nullptr, DWORD(wait), QS_ALLINPUT,
+                                    MWMO_ALERTABLE | MWMO_INPUTAVAILABLE);
     }
 }
 
