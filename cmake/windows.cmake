@@ -9,7 +9,7 @@ set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 set(win_flags -Wall -Wextra -g -gcodeview -fno-omit-frame-pointer
     -fno-optimize-sibling-calls)
 set(win_defs UNICODE _UNICODE NOMINMAX WINVER=0x0601 _WIN32_WINNT=0x0601)
-set(win_libs shell32 shlwapi ole32 oleaut32 oleacc uuid msimg32 gdi32 user32 comctl32 imagehlp uxtheme)
+set(win_libs shell32 shlwapi ole32 oleaut32 oleacc uuid gdi32 user32 comctl32 imagehlp uxtheme)
 
 target_compile_options(zelvon_core PRIVATE -g -gcodeview)
 # The exe names only "name.pdb", never our build folder, so a copy finds the PDB beside it.

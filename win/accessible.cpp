@@ -6,14 +6,27 @@
 
 namespace {
 
-// Loaded when a client first asks: most runs have none, and once loaded the library costs
-// the process its pages.
-template <typename function_t> function_t from_oleacc(const char* name) {
-    static const HMODULE library =
-        LoadLibraryExW(L"oleacc.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+// Loaded when a client first asks: most runs have none, and once loaded a library costs
+// the process its pages and every start its loading (oleaut32 is oleacc's own).
+HMODULE system_library(const wchar_t* name) {
+    return LoadLibraryExW(name, nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+}
+
+template <typename function_t> function_t from(HMODULE library, const char* name) {
     return library ? reinterpret_cast<function_t>(
                          reinterpret_cast<void*>(GetProcAddress(library, name)))
                    : nullptr;
+}
+
+template <typename function_t> function_t from_oleacc(const char* name) {
+    static const HMODULE library = system_library(L"oleacc.dll");
+    return from<function_t>(library, name);
+}
+
+BSTR allocate_string(const wchar_t* text) {
+    static const auto allocate =
+        from<decltype(&SysAllocString)>(system_library(L"oleaut32.dll"), "SysAllocString");
+    return allocate ? allocate(text) : nullptr;
 }
 
 } // namespace
@@ -203,7 +216,7 @@ private:
         if (index < 0) return of_self(out);
         const std::wstring value = child(index);
         if (value.empty()) return S_FALSE;
-        *out = SysAllocString(value.c_str());
+        *out = allocate_string(value.c_str());
         return *out ? S_OK : E_OUTOFMEMORY;
     }
 };

@@ -11,7 +11,7 @@ TRIVERTEX vertex(int x, int y, color_t c) {
 void gradient_rect(HDC dc, const RECT& rect, color_t top, color_t bottom) {
     TRIVERTEX v[2] = {vertex(rect.left, rect.top, top), vertex(rect.right, rect.bottom, bottom)};
     GRADIENT_RECT mesh{0, 1};
-    GradientFill(dc, v, 2, &mesh, 1, GRADIENT_FILL_RECT_V);
+    GdiGradientFill(dc, v, 2, &mesh, 1, GRADIENT_FILL_RECT_V);
 }
 
 void fill_triangle(HDC dc, color_t color, std::uint32_t p0, std::uint32_t p1, std::uint32_t p2) {
@@ -19,5 +19,5 @@ void fill_triangle(HDC dc, color_t color, std::uint32_t p0, std::uint32_t p1, st
                       vertex(point_x(p1), point_y(p1), color),
                       vertex(point_x(p2), point_y(p2), color)};
     GRADIENT_TRIANGLE mesh{0, 1, 2};
-    GradientFill(dc, v, 3, &mesh, 1, GRADIENT_FILL_TRIANGLE);
+    GdiGradientFill(dc, v, 3, &mesh, 1, GRADIENT_FILL_TRIANGLE);
 }

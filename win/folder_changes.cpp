@@ -40,11 +40,7 @@ struct change_hub_t::subscriber_t {
     }
 };
 
-change_hub_t::change_hub_t(make_source_t make_source) : make(std::move(make_source)) {
-    register_class(WINDOW_CLASS, forward_message<change_hub_t>, nullptr, nullptr, 0);
-    CreateWindowExW(0, WINDOW_CLASS, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                    GetModuleHandleW(nullptr), this);
-}
+change_hub_t::change_hub_t(make_source_t make_source) : make(std::move(make_source)) {}
 
 change_hub_t::~change_hub_t() {
     source = {};
@@ -104,7 +100,14 @@ void change_hub_t::update() {
         }
     keys = std::move(now);
     if (!running()) {
-        if (folders.empty() || !handle) return;
+        if (folders.empty()) return;
+        // Its window is made with the first folder: a start shows its list before that.
+        if (!handle) {
+            register_class(WINDOW_CLASS, forward_message<change_hub_t>, nullptr, nullptr, 0);
+            CreateWindowExW(0, WINDOW_CLASS, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                            GetModuleHandleW(nullptr), this);
+            if (!handle) return;
+        }
         source = make(handle, WM_CHANGES);
     }
     source.watch_only(folders);

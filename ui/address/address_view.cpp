@@ -30,7 +30,7 @@ task_string copy_string(const wchar_t* text) {
 address_view_t::address_view_t(HWND parent, HFONT ui_font, pane_host_t pane_host)
     : host(std::move(pane_host)), font(ui_font) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    register_class(L"address_view", window_proc, LoadIconW(nullptr, IDI_APPLICATION),
+    register_class(L"address_view", window_proc, nullptr,
                    static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)), 4);
     CreateWindowExW(0, L"address_view", L"", WS_CHILD, 300, 0, 1024, 24, parent, nullptr, instance,
                     this);
@@ -49,11 +49,6 @@ address_view_t::address_view_t(HWND parent, HFONT ui_font, pane_host_t pane_host
     // Paths past MAX_PATH, up to what the system's long paths allow.
     SendMessageW(edit, EM_SETLIMITTEXT, 32767, 0);
     SetWindowSubclass(edit, editor_proc, 1, reinterpret_cast<DWORD_PTR>(this));
-    completions =
-        CreateWindowExW(WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_TOPMOST, L"LISTBOX", L"",
-                        WS_POPUP | WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT, 0, 0, 100, 100,
-                        GetAncestor(parent, GA_ROOT), nullptr, instance, nullptr);
-    SendMessageW(completions, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
 
     ITEMIDLIST* drives = nullptr;
     SHGetSpecialFolderLocation(handle, CSIDL_DRIVES, &drives);
@@ -200,7 +195,7 @@ void address_view_t::set_dpi(int new_dpi, HFONT ui_font) {
     font = ui_font;
     surface.use_font(font);
     SendMessageW(edit, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
-    SendMessageW(completions, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    if (completions) SendMessageW(completions, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
     // Every segment measured again in the new font.
     const task_idlist shown = std::move(pidl);
     names.clear();
@@ -245,7 +240,7 @@ void address_view_t::set_palette(const palette_t& palette) {
     box.use(palette);
     paint();
     InvalidateRect(edit, nullptr, TRUE);
-    InvalidateRect(completions, nullptr, TRUE);
+    if (completions) InvalidateRect(completions, nullptr, TRUE);
 }
 
 void address_view_t::click(int x, int y) {
@@ -479,6 +474,14 @@ void address_view_t::show_completions() {
             shown_names.push_back(name);
     if (shown_names.empty()) return hide_completions();
 
+    // Made when first needed: a pop-up costs every start its making, and most never list.
+    if (!completions) {
+        completions = CreateWindowExW(
+            WS_EX_TOOLWINDOW | WS_EX_NOACTIVATE | WS_EX_TOPMOST, L"LISTBOX", L"",
+            WS_POPUP | WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT, 0, 0, 100, 100,
+            GetAncestor(handle, GA_ROOT), nullptr, GetModuleHandleW(nullptr), nullptr);
+        SendMessageW(completions, WM_SETFONT, reinterpret_cast<WPARAM>(font), FALSE);
+    }
     SendMessageW(completions, WM_SETREDRAW, FALSE, 0);
     SendMessageW(completions, LB_RESETCONTENT, 0, 0);
     for (const std::wstring& name : shown_names)

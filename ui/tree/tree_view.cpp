@@ -24,7 +24,7 @@ void fill(HDC dc, int left, int top, int right, int bottom, color_t c) {
 
 tree_view_t::tree_view_t(HWND parent, HFONT font, pane_host_t pane_host)
     : host(std::move(pane_host)) {
-    register_class(L"tree_view", window_proc, LoadIconW(nullptr, IDI_APPLICATION),
+    register_class(L"tree_view", window_proc, nullptr,
                    static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)), 0);
     CreateWindowExW(WS_EX_LEFTSCROLLBAR, L"tree_view", L"", WS_CHILD | WS_VSCROLL, 0, 0, 100, 768,
                     parent, nullptr, GetModuleHandleW(nullptr), this);
