@@ -150,6 +150,7 @@ public:
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(list);
         fake_folder_t* target = !bytes ? folder.get() : walk(folder.get(), bytes);
         if (!target) return E_INVALIDARG;
+        ++folder->namings;
         reach(target->parent);
         if (target->fail_name) return E_FAIL;
         // The desktop names an absolute list by its last item, and may name it otherwise

@@ -64,6 +64,7 @@ struct fake_folder_t : std::enable_shared_from_this<fake_folder_t> {
     std::function<void()> while_renaming;
     std::atomic<int> enumerations = 0; // EnumObjects calls on this folder, failed ones included
     int binds = 0;                     // binds that reached this folder, failed ones included
+    std::atomic<int> namings = 0;      // items this folder was asked to name
 
     // A new last child; its item bytes are the name's code units, low bytes only,
     // unless given.

@@ -2,6 +2,7 @@
 // cleared; and the names of folders that the background readers ask for it, so that no
 // folder on a slow share is bound on the user-interface thread to name a row.
 #include <algorithm>
+#include <set>
 
 #include "ui/tree/tree_model.h"
 
@@ -27,7 +28,11 @@ const tree_model_t::name_t* tree_model_t::known_name(const name_request_t& reque
 }
 
 bool tree_model_t::names_known(std::vector<name_request_t> requests) {
-    std::erase_if(requests, [&](const name_request_t& r) { return known_name(r) != nullptr; });
+    // Pins in one folder share the way to it: each folder on it is named once.
+    std::set<byte_list> asked;
+    std::erase_if(requests, [&](const name_request_t& r) {
+        return known_name(r) != nullptr || !asked.insert(name_key(r)).second;
+    });
     if (requests.empty()) return true;
     const std::uint64_t job = enumerator->name(requests);
     naming_jobs.emplace(job, std::move(requests));

@@ -281,9 +281,12 @@ TEST_F(TreeViewTest, PinsComeBackWithoutReadingAFolderAndFollowWhatReadsFind) {
     b1->add_alias(item("B1 as it was"));
     const id_bytes_t old_a1 = make_list({a->id, item("A1 as it was")});
     const id_bytes_t old_b1 = make_list({b->id, item("B1 as it was")});
+    const int named_before = shell.root->namings;
     const std::vector<pin_outcome_t> outcomes = folders().load_expanded(
         {make_list({b->id, b1->id, b2->id}), old_a1, make_list({}), old_b1});
     EXPECT_EQ(shell.enumerations(), 0) << "a start with pins reads no folder";
+    EXPECT_EQ(shell.root->namings - named_before, 2)
+        << "A and B, each named once for all the pins below";
     EXPECT_EQ(pinned_names(), (names_t{L"Desktop", L"B1", L"B2", L"A1"}));
     ASSERT_EQ(outcomes.size(), 4u);
     EXPECT_EQ(outcomes[0].shown_as, absolute_list(b2));
