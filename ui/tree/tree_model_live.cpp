@@ -62,10 +62,14 @@ tree_model_t::read_t tree_model_t::read_children(tree_node_t* node) {
     const byte_list folder = list_of(node);
     if (folder.empty()) return read_t::failed;
     node->reading = enumerator->start(folder, enumeration_flags());
-    if (auto read = enumerator->wait(node->reading, AT_ONCE_MS)) {
-        apply_read(node, std::move(*read));
-        return node->unreadable ? read_t::failed : read_t::done;
-    }
+    // Waited for a moment, so that a folder read at once shows without a flash of its
+    // loading row. A window not shown yet has nothing to flash: a start goes on to list
+    // its folder, and the rows come with the read.
+    if (IsWindowVisible(window))
+        if (auto read = enumerator->wait(node->reading, AT_ONCE_MS)) {
+            apply_read(node, std::move(*read));
+            return node->unreadable ? read_t::failed : read_t::done;
+        }
     // The row shows that it is loading.
     if (host.rows_changed) host.rows_changed();
     return read_t::pending;
