@@ -113,6 +113,23 @@ TEST_F(TreeModelTest, PinsThatSpellTheirParentTwoWaysAreKeptUnderOneFolder) {
     EXPECT_EQ(moved(outcomes[1].shown_as, absolute_list(y)), 1);
 }
 
+// A window not shown yet (a start, before its list is there) waits on no read: the rows
+// come with the read's message, and the start goes on to list its folder meanwhile.
+TEST_F(TreeModelTest, AWindowNotShownYetWaitsOnNoRead) {
+    fake_shell_t shell;
+    shell.root->add(L"A")->add(L"B");
+    attach_tree(*model, shell);
+    ShowWindow(home.parent, SW_HIDE);
+    const tree_node_t& root = model->root();
+
+    model->expand(&root);
+    EXPECT_NE(root.reading, 0u) << "not waited for";
+    EXPECT_EQ(root.first_child, nullptr);
+    ASSERT_TRUE(pump_until([&] { return !root.reading; }, 5000));
+    const tree_node_t* a = child_named(root, L"A");
+    ASSERT_NE(a, nullptr) << "the rows come with the read";
+}
+
 TEST_F(TreeModelTest, AFolderRenamedByOneOfItsVerbsKeepsItsPinAndTheBrowserFollowsIt) {
     // What a rename in the folder's properties leaves: the folder under its new name, and
     // the tree told that a verb ran on it before the watch has said what changed.
