@@ -181,6 +181,11 @@ struct folder_watch_t::watcher_t {
         }
     }
 
+    // Closed watches whose cancelled reads have come back: their buffers are free.
+    void drop_finished_closings() {
+        std::erase_if(closing, [](const auto& watch) { return !watch->armed; });
+    }
+
     void back_off(const std::wstring& volume, ULONGLONG now) {
         const auto at = backed_off.find(volume);
         const DWORD ms = at == backed_off.end()
@@ -316,7 +321,7 @@ void folder_watch_t::watcher_t::take_fired() {
         if (!watch->arm()) ended.push_back(key);
     }
     for (std::uint64_t key : ended) close(key);
-    std::erase_if(closing, [](const auto& watch) { return !watch->armed; });
+    drop_finished_closings();
     if (first && !changes.empty() && owner) PostMessageW(owner, message, 0, 0);
 }
 
@@ -375,7 +380,7 @@ folder_watch_t::~folder_watch_t() {
     for (const ULONGLONG end = GetTickCount64() + CANCEL_WAIT_MS;
          !w.closing.empty() && GetTickCount64() < end;) {
         SleepEx(20, TRUE);
-        std::erase_if(w.closing, [](const auto& watch) { return !watch->armed; });
+        w.drop_finished_closings();
     }
     for (auto& stuck : w.closing) {
         stuck->told = nullptr;
